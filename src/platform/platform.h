@@ -1,0 +1,149 @@
+// The one seam between VOLARI and the operating system.
+//
+// Everything that talks to the OS goes through a Platform: files, directories, the clock, the
+// console and the keyboard. Two implementations are picked by the build (posix/, win32/); tests
+// use fakes or wrap the real one to inject faults.
+//
+// Paths are always in the program's own form: Shift-JIS bytes with '\' as separator
+// (".\CC\BB\AA.DOM\INDEX.HTM"). The POSIX implementation turns '\' into '/' before it hands a path
+// to the OS (stepping over double-byte characters, so a Shift-JIS second byte 0x5C stays a byte of
+// its character, as Windows' ANSI calls treat it); paths it hands back come in program form.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace volari {
+
+// Broken-down date and time, as the Windows clock calls give it (SYSTEMTIME).
+struct DateTime {
+  uint16_t year = 0;
+  uint16_t month = 0;
+  uint16_t day_of_week = 0;
+  uint16_t day = 0;
+  uint16_t hour = 0;
+  uint16_t minute = 0;
+  uint16_t second = 0;
+  uint16_t millisecond = 0;
+};
+
+// Seconds since 1970-01-01 00:00:00 UTC.
+using UnixTime = int64_t;
+
+using FileHandle = std::intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+// Files are always opened binary; text mode lives in support/text_file.h so that every platform
+// writes the same bytes.
+enum class FileMode {
+  read,    // existing regular file only (a directory is refused, as on Windows)
+  write,   // created, or emptied when it exists
+  append,  // created when missing; every write goes to the end
+};
+
+// How make_dirs_dated gives new directories the reference file's time.
+enum class DirDating {
+  by_clock,  // set the system clock for the moment of creation (Windows)
+  by_stamp,  // stamp the directory's times directly; the run stamps again at its end (POSIX)
+};
+
+constexpr int kAttrDirectory = 0x10;
+
+// One entry found by a directory search.
+struct FoundEntry {
+  char name[260] = {};  // program form (Shift-JIS bytes), NUL-terminated
+  bool directory = false;
+};
+
+// An open wildcard search; deliver entries one at a time.
+class DirSearch {
+ public:
+  virtual ~DirSearch() = default;
+  // Fills `out` with the next match; false when there is none left.
+  virtual bool next(FoundEntry* out) = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- Files (binary) ---
+  // kNoFile on failure.
+  virtual FileHandle open_file(const char* path, FileMode mode) = 0;
+  // Bytes read (fewer only at the end of the file), 0 at the end, -1 on error.
+  virtual long read_file(FileHandle f, void* buf, size_t n) = 0;
+  // Bytes written; anything but n is a failure (-1 on error).
+  virtual long write_file(FileHandle f, const void* buf, size_t n) = 0;
+  // False when the close reports an error (data may not have reached the disk).
+  virtual bool close_file(FileHandle f) = 0;
+  // Length of an open file, -1 when unknown.
+  virtual int64_t file_size(FileHandle f) = 0;
+  // Last-access and last-write times of an open file, whole seconds (fstat-style).
+  virtual bool file_times(FileHandle f, UnixTime* access, UnixTime* write) = 0;
+  // Sets the last-access and last-write times of an open file (futime-style).
+  virtual bool set_file_times(FileHandle f, UnixTime access, UnixTime write) = 0;
+  virtual bool remove_file(const char* path) = 0;
+  // Renames `from` to `to`, replacing `to` when it exists.
+  virtual bool rename_file(const char* from, const char* to) = 0;
+
+  // --- Directories and paths ---
+  // Attribute bits of a path (kAttrDirectory for a directory), -1 when it does not exist.
+  virtual int attributes(const char* path) = 0;
+  // Creates one directory; false when it cannot (also when it exists).
+  virtual bool make_dir(const char* path) = 0;
+  // Stamps a directory's access and write times (used by DirDating::by_stamp).
+  virtual bool set_path_time(const char* path, UnixTime time) = 0;
+  virtual bool change_dir(const char* path) = 0;
+  // Full path of the current directory in program form; false when it does not fit in `size`.
+  virtual bool current_dir(char* out, size_t size) = 0;
+  // Starts a search for a DOS wildcard pattern ("*", "?", "*.*" matches every name) in the
+  // pattern's directory. Entries "." and ".." are delivered as Windows does; POSIX sorts names.
+  // Null when the directory cannot be read.
+  virtual std::unique_ptr<DirSearch> find_files(const char* pattern) = 0;
+
+  // --- Clock ---
+  virtual DateTime local_time() = 0;
+  // Milliseconds since some fixed moment; wraps at 2^32.
+  virtual uint32_t tick_count() = 0;
+  // Setting the clock: false when refused. POSIX always refuses: the clock is the machine's.
+  virtual bool set_local_time(const DateTime& t) = 0;
+  virtual bool set_system_time(const DateTime& utc) = 0;
+  // Conversions of a file time to broken-down local time and UTC (millisecond 0); false for a
+  // time a Windows file time cannot hold (before 1601, after 30828-09-14). Windows takes the zone's
+  // present offset (its file-time route), POSIX the offset in force at that time; they differ only
+  // across daylight saving.
+  virtual bool to_local(UnixTime t, DateTime* out) = 0;
+  virtual bool to_utc(UnixTime t, DateTime* out) = 0;
+  virtual DirDating dir_dating() const = 0;
+
+  // --- Console ---
+  // Shift-JIS bytes. When standard output is a terminal or console, converted to what it shows
+  // (POSIX: the locale's character set, UTF-8 for a plain ASCII locale; Windows: UTF-16 through
+  // WriteConsoleW); a byte that is no Shift-JIS shows as '?'. When it is redirected, the bytes go
+  // out unchanged, except that Windows writes every LF as CR LF, as its C library's text-mode
+  // standard output does (POSIX keeps LF). Buffered until console_flush, read_key or the end.
+  virtual void console_write(const char* bytes, size_t n) = 0;
+  virtual void console_flush() = 0;
+
+  // --- Keyboard ---
+  // True when a key code waits; never blocks. Always false without a terminal (Windows: a
+  // console) on standard input, and on POSIX while the process is in the background.
+  virtual bool key_waiting() = 0;
+  // Reads one key code without echo, waiting for it. A key without a character (cursor or
+  // function key) arrives as two codes: 224, then its own code as a Windows console gives it
+  // (up 72, down 80, left 75, right 77, F1 59); an escape sequence of a POSIX terminal is such a
+  // key, never Escape. Escape is 27, Enter 13. Without a terminal, the next byte of standard
+  // input; -1 at the end of input (returns at once when the input is at its end) or when the
+  // terminal has gone.
+  virtual int read_key() = 0;
+};
+
+// The real platform of this build.
+Platform& system_platform();
+
+// Turns a native path (the program's own path, anything from outside) into program form, in
+// place: '/' becomes '\' on POSIX; Windows paths are already in program form.
+void path_from_native(char* path);
+
+}  // namespace volari
