@@ -1,0 +1,121 @@
+#include "support/disk.h"
+
+#include <cstring>
+
+#include "support/sjis.h"
+
+namespace volari {
+
+const char kZelDiskBanner[] = "ZEL_DISK 1.49";
+
+namespace {
+
+constexpr size_t kDirPathBuffer = 264;
+
+bool read_write_time(Platform& platform, const char* path, UnixTime* write) {
+  const FileHandle f = platform.open_file(path, FileMode::read);
+  if (f == kNoFile) return false;
+  UnixTime access = 0;
+  const bool ok = platform.file_times(f, &access, write);
+  platform.close_file(f);
+  return ok;
+}
+
+// make_dirs, telling `created` about each directory it made itself.
+template <typename Created>
+int walk_make_dirs(Platform& platform, const char* path, Created created) {
+  const size_t len = std::strlen(path);
+  if (len >= kDirPathBuffer) return -1;
+  char work[kDirPathBuffer];
+  for (size_t i = 0; i < len; ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == '\\' && i > 0) {
+      work[i] = '\0';
+      if (!dir_exists(platform, work) && platform.make_dir(work)) created(work);
+    }
+    work[i] = path[i];
+    if (is_sjis_lead(c) && i + 1 < len) {
+      ++i;
+      work[i] = path[i];
+    }
+  }
+  work[len] = '\0';
+  if (!platform.make_dir(work)) return -1;
+  created(work);
+  return 0;
+}
+
+}  // namespace
+
+int file_exists(Platform& platform, const char* path) {
+  const FileHandle f = platform.open_file(path, FileMode::read);
+  if (f == kNoFile) return 0;
+  platform.close_file(f);
+  return 1;
+}
+
+int dir_exists(Platform& platform, const char* path) {
+  if (file_exists(platform, path)) return 0;
+  if (platform.attributes(path) != -1) return 1;
+  const char d = path[0];
+  const bool letter = (d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z');
+  if (letter && path[1] == ':' && path[2] == '\0') return 1;
+  return 0;
+}
+
+int make_dirs(Platform& platform, const char* path) {
+  return walk_make_dirs(platform, path, [](const char*) {});
+}
+
+void make_dirs_dated(Platform& platform, const char* path, const char* reference,
+                     DatedDirs& dated) {
+  UnixTime when = 0;
+  if (!read_write_time(platform, reference, &when)) {
+    make_dirs(platform, path);
+    return;
+  }
+  if (platform.dir_dating() == DirDating::by_clock) {
+    DateTime utc;
+    if (!platform.to_utc(when, &utc)) {
+      make_dirs(platform, path);
+      return;
+    }
+    const DateTime kept = platform.local_time();
+    platform.set_system_time(utc);
+    make_dirs(platform, path);
+    platform.set_local_time(kept);
+    return;
+  }
+  // Stamped only once all are made: making a child moves its parent's time.
+  const size_t first = dated.stamped.size();
+  walk_make_dirs(platform, path,
+                 [&](const char* dir) { dated.stamped.emplace_back(std::string(dir), when); });
+  for (size_t i = first; i < dated.stamped.size(); ++i) {
+    platform.set_path_time(dated.stamped[i].first.c_str(), when);
+  }
+}
+
+void restamp_dated_dirs(Platform& platform, const DatedDirs& dated) {
+  for (const auto& entry : dated.stamped) platform.set_path_time(entry.first.c_str(), entry.second);
+}
+
+PackedTime now_packed(Platform& platform) {
+  return pack_date_time(platform.local_time());
+}
+
+PackedTime file_time_packed(Platform& platform, const char* path) {
+  UnixTime when = 0;
+  DateTime local;
+  if (!read_write_time(platform, path, &when) || !platform.to_local(when, &local)) return 0;
+  return pack_date_time(local);
+}
+
+int copy_file_times(Platform& platform, FileHandle source, FileHandle destination) {
+  UnixTime access = 0;
+  UnixTime write = 0;
+  if (!platform.file_times(source, &access, &write)) return -1;
+  if (access <= 0) access = write;
+  return platform.set_file_times(destination, access, write) ? 0 : -1;
+}
+
+}  // namespace volari

@@ -1,0 +1,24 @@
+#include "support/error_line.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "support/sjis.h"
+
+namespace volari {
+
+const char kZelWinBanner[] = "ZEL_WIN 1.49";
+
+void error_line(Platform& platform, const char* message) {
+  char line[512];
+  size_t n = copy_text(line, message);
+  if (n == 0 || line[n - 1] != '\n') {
+    if (n > sizeof(line) - 2) n = sizeof(line) - 2;  // keep room for the line end
+    line[n++] = '\n';
+    line[n] = '\0';
+  }
+  platform.console_write(line, n);
+  platform.console_write("\n", 1);
+}
+
+}  // namespace volari

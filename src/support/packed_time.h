@@ -1,0 +1,26 @@
+// The packed date-time: MS-DOS date in the high half, MS-DOS time in the low half.
+//   bits 0-4 seconds / 2, 5-10 minute, 11-15 hour, 16-20 day, 21-24 month, 25-31 year field.
+// The packers store the year field as (year + 20) mod 100: years since 1980 for 1980-2079.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace volari {
+
+using PackedTime = uint32_t;
+
+struct PackedFields {
+  unsigned year_field;  // print as field + 1980 (four digits) or (field + 80) % 100 (two)
+  unsigned month;
+  unsigned day;
+  unsigned hour;
+  unsigned minute;
+  unsigned seconds;  // already doubled: always even
+};
+
+PackedTime pack_date_time(const DateTime& t);
+PackedFields unpack_date_time(PackedTime p);
+
+}  // namespace volari

@@ -1,0 +1,101 @@
+#include "support/text_file.h"
+
+#include <cstring>
+
+namespace volari {
+
+namespace {
+constexpr char kEndOfText = 0x1A;
+}  // namespace
+
+bool TextFile::open(const char* path, TextMode mode) {
+  close();
+  FileMode file_mode = FileMode::read;
+  if (mode == TextMode::write) file_mode = FileMode::write;
+  if (mode == TextMode::append) file_mode = FileMode::append;
+  file_ = platform_->open_file(path, file_mode);
+  mode_ = mode;
+  failed_ = false;
+  read_failed_ = false;
+  at_end_ = false;
+  pos_ = 0;
+  len_ = 0;
+  return is_open();
+}
+
+bool TextFile::close() {
+  if (!is_open()) return true;
+  if (mode_ != TextMode::read) flush();
+  bool ok = !failed_;
+  if (!platform_->close_file(file_)) ok = false;
+  file_ = kNoFile;
+  pos_ = 0;
+  len_ = 0;
+  return ok;
+}
+
+bool TextFile::fill() {
+  pos_ = 0;
+  len_ = 0;
+  if (at_end_) return false;
+  const long got = platform_->read_file(file_, buf_, sizeof(buf_));
+  if (got <= 0) {
+    if (got < 0) read_failed_ = true;
+    at_end_ = true;
+    return false;
+  }
+  len_ = static_cast<size_t>(got);
+  return true;
+}
+
+size_t TextFile::gets(char* buf, size_t size) {
+  if (size == 0) return 0;
+  size_t n = 0;
+  if (is_open() && mode_ == TextMode::read) {
+    while (n + 1 < size) {
+      if (pos_ == len_ && !fill()) break;
+      char c = buf_[pos_++];
+      if (c == kEndOfText) {
+        at_end_ = true;  // nothing after it is text
+        pos_ = len_;
+        break;
+      }
+      // A CR that ends one fill may pair with an LF that starts the next.
+      if (c == '\r' && (pos_ < len_ || fill()) && buf_[pos_] == '\n') {
+        c = '\n';
+        ++pos_;
+      }
+      buf[n++] = c;
+      if (c == '\n') break;
+    }
+    if (read_failed_) n = 0;
+  }
+  buf[n] = '\0';
+  return n;
+}
+
+bool TextFile::flush() {
+  if (len_ > 0 && !failed_) {
+    const long put = platform_->write_file(file_, buf_, len_);
+    if (put < 0 || static_cast<size_t>(put) != len_) failed_ = true;
+  }
+  // After a failed write the rest is dropped, so the file never holds text with a gap in it.
+  len_ = 0;
+  return !failed_;
+}
+
+bool TextFile::write(const char* data, size_t n) {
+  if (!is_open() || mode_ == TextMode::read) return false;
+  for (size_t i = 0; i < n; ++i) {
+    if (len_ + 2 > sizeof(buf_)) flush();
+    if (data[i] == '\n') buf_[len_++] = '\r';
+    buf_[len_++] = data[i];
+  }
+  return !failed_;
+}
+
+bool TextFile::puts(const char* text) {
+  return write(text, std::strlen(text));
+}
+
+}  // namespace volari

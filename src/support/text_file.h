@@ -1,0 +1,54 @@
+// Text-mode streams, the same bytes on every platform: reading turns CR LF into LF and stops at a
+// 0x1A byte; writing turns every LF into CR LF. Buffered over the platform's binary files.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/platform.h"
+
+namespace volari {
+
+enum class TextMode { read, write, append };
+
+class TextFile {
+ public:
+  explicit TextFile(Platform& platform) : platform_(&platform) {}
+  ~TextFile() { close(); }
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+
+  // Opens `path` ("r", "w" or "a" of the C library, in text mode). False when it cannot.
+  bool open(const char* path, TextMode mode);
+  bool is_open() const { return file_ != kNoFile; }
+  // Flushes and closes. False when any write since the open, or the close itself, failed.
+  bool close();
+
+  // fgets: reads at most size - 1 bytes, up to and including the next LF, and terminates them.
+  // Returns the number of bytes stored (it may hold NUL bytes); 0 at the end of the text or on a
+  // read error.
+  size_t gets(char* buf, size_t size);
+  // Writes n bytes, each LF as CR LF. False once any write has failed.
+  bool write(const char* data, size_t n);
+  // fputs: writes up to the first NUL.
+  bool puts(const char* text);
+  // False once any write has failed since the open.
+  bool ok() const { return !failed_; }
+  // True once a read has failed: the text then ended early, not at its real end.
+  bool read_failed() const { return read_failed_; }
+
+ private:
+  bool fill();
+  bool flush();
+
+  Platform* platform_;
+  FileHandle file_ = kNoFile;
+  TextMode mode_ = TextMode::read;
+  bool failed_ = false;
+  bool read_failed_ = false;
+  bool at_end_ = false;
+  size_t pos_ = 0;
+  size_t len_ = 0;
+  char buf_[16384];
+};
+
+}  // namespace volari
