@@ -1,0 +1,194 @@
+#include "config/args.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "support/sjis.h"
+
+namespace volari {
+
+const char kZelArgBanner[] = "ZEL_ARG 1.49";
+const char kProgramName[] = "VOLD32";
+
+namespace {
+
+constexpr size_t kPatternBuffer = sizeof(ScanState::pattern);
+
+void copy_arg(char* dst, const char* src) {
+  size_t i = 0;
+  while (src[i] && i < kArgBuffer - 1) {
+    if (is_sjis_lead(static_cast<unsigned char>(src[i])) && src[i + 1]) {
+      if (i + 2 > kArgBuffer - 1) break;
+      dst[i] = src[i];
+      ++i;
+    }
+    dst[i] = src[i];
+    ++i;
+  }
+  dst[i] = '\0';
+}
+
+void put(Platform& platform, const char* text, int n) {
+  if (n > 0) platform.console_write(text, static_cast<size_t>(n));
+}
+
+void heading(Platform& platform) {
+  char text[64];
+  put(platform, text,
+      std::snprintf(text, sizeof text, "\n%s - VOLARI  version 1.08", kProgramName));
+}
+
+}  // namespace
+
+int read_number(const char* text) {
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  const bool negative = *text == '-';
+  if (*text == '+' || *text == '-') ++text;
+  long long v = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    if (v <= INT_MAX) v = v * 10 + (*text - '0');
+  }
+  if (negative) v = -v;
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+int arg_start(ArgScanner& scanner, Settings& settings, int argc, char** argv) {
+  scanner.count = argv ? argc : 0;
+  scanner.vector = argv;
+  scanner.cursor = 1;
+  copy_text(settings.program_dir, ".");
+  if (scanner.count >= 1 && argv[0]) {
+    std::string own(argv[0]);
+    path_from_native(&own[0]);
+    std::string dir(own.size() + 1, '\0');
+    if (path_dir_part(own.c_str(), &dir[0])) {
+      if (std::strlen(dir.c_str()) < sizeof settings.program_dir) {
+        copy_text(settings.program_dir, dir.c_str());
+      } else {
+        settings.program_dir[0] = '\0';
+      }
+    }
+  }
+  return scanner.count <= 1 ? -1 : 0;
+}
+
+int arg_next(ArgScanner& scanner, Platform& platform, char* buf) {
+  if (scanner.cursor == 0) return -1;
+  for (;;) {
+    if (scanner.cursor >= scanner.count) {
+      scanner.cursor = 0;
+      return -1;
+    }
+    const char* arg = scanner.vector[scanner.cursor];
+    if (arg[0] == '-' || arg[0] == '/') {
+      copy_arg(buf, arg + 1);
+      ++scanner.cursor;
+      return 1;
+    }
+    if (std::strpbrk(arg, "?*")) {
+      // Never cut: a shorter pattern would match other names.
+      if (std::strlen(arg) < kPatternBuffer) {
+        char pattern[kPatternBuffer];
+        copy_text(pattern, arg);
+        path_from_native(pattern);
+        if (scan_dir(platform, scanner.scan, pattern, scanner.path, kScanFile) != -1) {
+          copy_arg(buf, scanner.path);
+          return 0;
+        }
+      }
+      ++scanner.cursor;
+      continue;
+    }
+    copy_arg(buf, arg);
+    ++scanner.cursor;
+    return 0;
+  }
+}
+
+int parse_command_line(Platform& platform, Settings& settings, int argc, char** argv) {
+  int result = 1;
+  ArgScanner scanner;
+  if (arg_start(scanner, settings, argc, argv) == -1) return 1;
+  char buf[kArgBuffer];
+  int kind;
+  while ((kind = arg_next(scanner, platform, buf)) != -1) {
+    if (kind == 0) {
+      settings.flg_dom_only = 1;
+      copy_text(settings.domain_only, buf);
+      for (char* p = settings.domain_only; *p; ++p) {
+        if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
+      }
+      continue;
+    }
+    char letter = buf[0];
+    if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter - 'A' + 'a');
+    const char* value = letter ? buf + 1 : buf;
+    switch (letter) {
+      case '!':
+        settings.flg_debug = value[0] ? read_number(value) : 1;
+        break;
+      case '?':
+        if (value[0] == '?') show_debug_usage(platform);
+        result = 0;
+        break;
+      case 'h':
+        settings.flg_history_db = 1;
+        copy_text(settings.fat_filename, value[0] ? value : "NETSCAPE.HST");
+        path_from_native(settings.fat_filename);
+        copy_text(settings.log_filename, "HISTORY.TXT");
+        copy_text(settings.hst_filename, "HISTORY.HTM");
+        settings.flg_hst_file = 1;
+        settings.flg_hst_mode = 9;
+        break;
+      case 'i':
+        settings.intel_cpu = 0;
+        break;
+      case 'k':
+        settings.flg_wait_key = 1;
+        break;
+      case 'r':
+        settings.flg_result = 0;
+        break;
+      case 't':
+        settings.flg_test = value[0] ? read_number(value) : 1;
+        break;
+      case 'v':
+        settings.flg_verbose = 0;
+        break;
+      default:
+        break;
+    }
+  }
+  return result;
+}
+
+void show_usage(Platform& platform) {
+  heading(platform);
+  char text[1024];
+  const int n = std::snprintf(
+      text, sizeof text,
+      "\n\n    using : %s [options...] [url]\n\t-i    : not Intel data\n\t-v    : verbose not "
+      "display\n\t-r    : result not display\n\t-k    : wait key press\n\t-?    : display help "
+      "message\n\n",
+      kProgramName);
+  put(platform, text, n);
+}
+
+void show_debug_usage(Platform& platform) {
+  heading(platform);
+  char text[1024];
+  const int n = std::snprintf(
+      text, sizeof text,
+      "\n\n    using : %s [options...]\n\t-!    : debug1 mode  disp copy\n\t-!2   : debug2 mode  "
+      "disp copy+conv+all\n\t-!3   : debug3 mode  disp copy+conv+all+detail\n\t-t    : test1  "
+      "mode  proc read+conv\n\t-t2   : test2  mode  proc read+conv+copy\n\t-t3   : test3  mode  "
+      "proc read+conv+copy(cgi skip)\n\t-t4   : test4  mode  proc read+conv+copy(dir skip)\n\n",
+      kProgramName);
+  put(platform, text, n);
+}
+
+}  // namespace volari

@@ -1,0 +1,57 @@
+// The command line: the argument scanner (module ZEL_ARG), the option parser and the usage texts.
+#pragma once
+
+#include <cstddef>
+
+#include "config/settings.h"
+#include "platform/platform.h"
+#include "support/disk.h"
+
+namespace volari {
+
+extern const char kZelArgBanner[];  // "ZEL_ARG 1.49"
+
+// Size of an argument buffer. A longer argument is cut to 259 bytes, never inside a double-byte
+// character (its lead byte goes with it), so the buffer always holds whole characters.
+constexpr size_t kArgBuffer = 260;
+
+// The program's fixed name in the usage texts.
+extern const char kProgramName[];  // "VOLD32"
+
+struct ArgScanner {
+  int count = 0;
+  char** vector = nullptr;
+  int cursor = 0;              // next argument; 0 before the start and after the end
+  char path[kArgBuffer] = {};  // match of a pattern argument
+  ScanState scan;
+};
+
+// Stores the arguments, sets the cursor to 1 and sets settings.program_dir to the directory part
+// of argv[0] (native form) or "." when it has none. A directory part that does not fit
+// program_dir leaves it empty: the program's directory is then unknown. Returns -1 when there are
+// no arguments after argv[0], else 0.
+int arg_start(ArgScanner& scanner, Settings& settings, int argc, char** argv);
+
+// Next argument into `buf` (kArgBuffer bytes): 1 for an option ('-' or '/' first; `buf` holds the
+// rest), 0 for a plain argument (whole), -1 when there are no more (`buf` untouched). A plain
+// argument with '?' or '*' is a file-name pattern (native form): each call delivers its next match,
+// files and directories, but no directory whose name begins with '.' ("." and ".." included); a
+// pattern without matches gives nothing.
+int arg_next(ArgScanner& scanner, Platform& platform, char* buf);
+
+// Applies the options to `settings`: -!n debug level (1 without a value), -t n test level (1
+// without a value), -h[file] history mode, -i, -k, -r, -v; letters are case-insensitive, others
+// ignored. -? asks for the usage text; -?? shows the debug usage text at once. The last plain
+// argument is the target host, lower-cased (ASCII letters, byte by byte). Returns 1 to run, 0 to
+// show the usage text instead (the caller shows it).
+int parse_command_line(Platform& platform, Settings& settings, int argc, char** argv);
+
+// Usage texts, on the console only.
+void show_usage(Platform& platform);
+void show_debug_usage(Platform& platform);
+
+// Number at the start of `text`: white space skipped, optional sign, decimal digits up to the first
+// other byte; 0 without digits. Clamped to the int range.
+int read_number(const char* text);
+
+}  // namespace volari
