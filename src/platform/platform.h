@@ -120,9 +120,10 @@ class Platform {
   // --- Console ---
   // Shift-JIS bytes. When standard output is a terminal or console, converted to what it shows
   // (POSIX: the locale's character set, UTF-8 for a plain ASCII locale; Windows: UTF-16 through
-  // WriteConsoleW); a byte that is no Shift-JIS shows as '?'. When it is redirected, the bytes go
-  // out unchanged, except that Windows writes every LF as CR LF, as its C library's text-mode
-  // standard output does (POSIX keeps LF). Buffered until console_flush, read_key or the end.
+  // WriteConsoleW); a byte that is no Shift-JIS shows as a replacement ('?' on POSIX). When it is
+  // redirected, the bytes go out unchanged, except that Windows writes every LF as CR LF, as its
+  // C library's text-mode standard output does (POSIX keeps LF). Output may be held back until
+  // console_flush, read_key or the end of the process.
   virtual void console_write(const char* bytes, size_t n) = 0;
   virtual void console_flush() = 0;
 

@@ -1,0 +1,135 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/posix/posix_platform.h"
+
+namespace volari {
+
+namespace {
+
+constexpr size_t kNativeMax = 4096;
+
+char ascii_upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Length of the character at `s`: 2 for a double-byte one, else 1.
+size_t char_len(const char* s) {
+  return is_lead_byte(static_cast<unsigned char>(s[0])) && s[1] != '\0' ? 2 : 1;
+}
+
+bool same_char(const char* a, const char* b, size_t n) {
+  if (n != char_len(a)) return false;
+  return n == 1 ? ascii_upper(*a) == ascii_upper(*b) : a[0] == b[0] && a[1] == b[1];
+}
+
+class PosixSearch final : public DirSearch {
+ public:
+  explicit PosixSearch(std::vector<FoundEntry> entries) : entries_(std::move(entries)) {}
+  bool next(FoundEntry* out) override {
+    if (at_ >= entries_.size()) return false;
+    *out = entries_[at_++];
+    return true;
+  }
+
+ private:
+  std::vector<FoundEntry> entries_;
+  size_t at_ = 0;
+};
+
+}  // namespace
+
+bool dos_wildcard_match(const char* pattern, const char* name) {
+  const char* p = pattern;
+  const char* n = name;
+  const char* star_p = nullptr;  // pattern after the last '*' met, and where its run ends
+  const char* star_n = nullptr;
+  while (*n) {
+    if (*p == '*') {
+      while (*p == '*') ++p;
+      star_p = p;
+      star_n = n;
+      continue;
+    }
+    const size_t len = char_len(n);
+    if (*p == '?' || (*p && same_char(p, n, len))) {
+      p += *p == '?' ? 1 : len;
+      n += len;
+      continue;
+    }
+    if (star_p == nullptr) return false;
+    star_n += char_len(star_n);
+    n = star_n;
+    p = star_p;
+  }
+  while (*p == '*' || *p == '.') ++p;
+  return *p == '\0';
+}
+
+int PosixPlatform::attributes(const char* path) {
+  char native[kNativeMax];
+  struct stat st;
+  if (!to_native(path, native, sizeof native) || ::stat(native, &st) != 0) return -1;
+  return S_ISDIR(st.st_mode) ? kAttrDirectory : 0x20;
+}
+
+bool PosixPlatform::make_dir(const char* path) {
+  char native[kNativeMax];
+  return to_native(path, native, sizeof native) && ::mkdir(native, 0777) == 0;
+}
+
+bool PosixPlatform::set_path_time(const char* path, UnixTime time) {
+  char native[kNativeMax];
+  if (!to_native(path, native, sizeof native)) return false;
+  struct timespec times[2] = {};
+  times[0].tv_sec = static_cast<time_t>(time);
+  times[1].tv_sec = static_cast<time_t>(time);
+  return ::utimensat(AT_FDCWD, native, times, 0) == 0;
+}
+
+bool PosixPlatform::change_dir(const char* path) {
+  char native[kNativeMax];
+  return to_native(path, native, sizeof native) && native[0] != '\0' && ::chdir(native) == 0;
+}
+
+bool PosixPlatform::current_dir(char* out, size_t size) {
+  if (::getcwd(out, size) == nullptr) return false;
+  path_from_native(out);
+  return true;
+}
+
+std::unique_ptr<DirSearch> PosixPlatform::find_files(const char* pattern) {
+  char native[kNativeMax];
+  if (!to_native(pattern, native, sizeof native)) return nullptr;
+  const char* slash = std::strrchr(native, '/');
+  std::string dir = slash ? std::string(native, static_cast<size_t>(slash - native) + 1) : "";
+  std::string wild = slash ? slash + 1 : native;
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (d == nullptr) return nullptr;
+  std::vector<FoundEntry> found;
+  while (struct dirent* e = ::readdir(d)) {
+    if (std::strlen(e->d_name) >= sizeof(FoundEntry::name) ||
+        !dos_wildcard_match(wild.c_str(), e->d_name))
+      continue;
+    FoundEntry entry;
+    std::strcpy(entry.name, e->d_name);
+    struct stat st;
+    entry.directory = ::stat((dir + e->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    found.push_back(entry);
+  }
+  ::closedir(d);
+  // readdir's order is the file system's; sorted names make runs repeatable.
+  std::sort(found.begin(), found.end(), [](const FoundEntry& a, const FoundEntry& b) {
+    return std::strcmp(a.name, b.name) < 0;
+  });
+  return std::make_unique<PosixSearch>(std::move(found));
+}
+
+}  // namespace volari
