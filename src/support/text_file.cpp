@@ -75,6 +75,7 @@ size_t TextFile::gets(char* buf, size_t size) {
 }
 
 bool TextFile::flush() {
+  if (mode_ == TextMode::read) return !failed_;
   if (len_ > 0 && !failed_) {
     const long put = platform_->write_file(file_, buf_, len_);
     if (put < 0 || static_cast<size_t>(put) != len_) failed_ = true;

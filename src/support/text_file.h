@@ -33,12 +33,15 @@ class TextFile {
   bool puts(const char* text);
   // False once any write has failed since the open.
   bool ok() const { return !failed_; }
+  // Writes out what is buffered (writing modes). False once any write has failed.
+  bool flush();
+  // The open file, for what the stream itself does not offer (its times).
+  FileHandle handle() const { return file_; }
   // True once a read has failed: the text then ended early, not at its real end.
   bool read_failed() const { return read_failed_; }
 
  private:
   bool fill();
-  bool flush();
 
   Platform* platform_;
   FileHandle file_ = kNoFile;

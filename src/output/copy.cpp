@@ -1,0 +1,77 @@
+#include <cstring>
+
+#include "output/output.h"
+#include "support/disk.h"
+#include "support/japanese.h"
+
+namespace volari {
+
+namespace {
+
+bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_path) {
+  OutputState& st = ctx.state;
+  const int debug = ctx.settings.flg_debug;
+  if (!st.text_in.open(cache_path, TextMode::read)) return false;
+  bool ok = st.text_out.open(out_path, TextMode::write);
+  while (ok && st.text_in.gets(st.copybuf, kCopyBufferSize) > 0) {
+    if (debug >= 3) ctx.messages.verbose_printf("copybuf=%s\n", st.copybuf);
+    const size_t n = to_shiftjis(reinterpret_cast<const unsigned char*>(st.copybuf),
+                                 std::strlen(st.copybuf), ctx.converted);
+    const char* line = reinterpret_cast<const char*>(ctx.converted);
+    if (debug >= 3) ctx.messages.verbose_printf("cache  =%s\n", line);
+    if (!st.text_out.puts(line)) ok = false;
+    find_title(ctx, ctx.converted, n);
+  }
+  if (st.text_in.read_failed()) ok = false;
+  // The times go on once every byte is out, through the same handles: no second open.
+  if (ok && st.text_out.flush()) {
+    copy_file_times(ctx.platform, st.text_in.handle(), st.text_out.handle());
+  }
+  if (st.text_out.is_open() && !st.text_out.close()) ok = false;
+  st.text_in.close();
+  return ok;
+}
+
+bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_path) {
+  Platform& p = ctx.platform;
+  char* buf = ctx.state.copybuf;
+  const FileHandle src = p.open_file(cache_path, FileMode::read);
+  if (src == kNoFile) return false;
+  FileHandle dst = p.open_file(out_path, FileMode::write);
+  bool ok = dst != kNoFile;
+  const int64_t size = ok ? p.file_size(src) : -1;
+  if (size < 0) ok = false;
+  int64_t remaining = ok ? size : 0;
+  while (ok && remaining > 0) {
+    const size_t chunk = remaining < static_cast<int64_t>(kCopyBufferSize)
+                             ? static_cast<size_t>(remaining)
+                             : kCopyBufferSize;
+    if (p.read_file(src, buf, chunk) != static_cast<long>(chunk) ||
+        p.write_file(dst, buf, chunk) != static_cast<long>(chunk)) {
+      ok = false;
+      break;
+    }
+    find_title(ctx, reinterpret_cast<const unsigned char*>(buf), chunk);
+    remaining -= static_cast<int64_t>(chunk);
+  }
+  // The times go on after the last write, through the same handle: no second open.
+  if (ok) copy_file_times(p, src, dst);
+  if (dst != kNoFile && !p.close_file(dst)) ok = false;
+  p.close_file(src);
+  return ok;
+}
+
+}  // namespace
+
+int copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const char* cache_path,
+                    const char* out_path) {
+  ctx.state.page_title[0] = '\0';
+  if (ctx.settings.flg_debug >= 1) ctx.messages.verbose_printf("%s -> %s\n", cache_path, out_path);
+  const bool text = flags.flg_graphic != 1 && ctx.settings.flg_shiftjis != 0;
+  const bool ok =
+      text ? copy_as_text(ctx, cache_path, out_path) : copy_as_binary(ctx, cache_path, out_path);
+  if (!ok) ctx.messages.verbose_printf("%s", ja::kCopyFailed);
+  return ok ? 1 : 0;
+}
+
+}  // namespace volari

@@ -1,0 +1,59 @@
+#include <cstdarg>
+#include <cstdio>
+
+#include "output/output.h"
+#include "support/disk.h"
+#include "support/error_line.h"
+#include "support/japanese.h"
+
+namespace volari {
+
+namespace {
+
+const char kPageHeader[] =
+    "<TITLE>History from VOLARI</TITLE>\n<H2>History from VOLARI</H2>\n<DL><P>\n";
+
+bool open_page(OutputContext& ctx) {
+  const Settings& s = ctx.settings;
+  TextFile& page = ctx.state.hst;
+  const bool existed = file_exists(ctx.platform, s.hst_filename) != 0;
+  if (!page.open(s.hst_filename, TextMode::append)) {
+    char message[512];
+    std::snprintf(message, sizeof message, "file can't open '%s'.", s.hst_filename);
+    error_line(ctx.platform, message);
+    return false;
+  }
+  if (!existed) page.puts(kPageHeader);
+  if ((s.flg_hst_date & 3) != 0) {
+    const PackedFields f = unpack_date_time(now_packed(ctx.platform));
+    char when[32];
+    const int n = std::snprintf(when, sizeof when, "%02u/%02u/%02u ", (f.year_field + 80) % 100,
+                                f.month, f.day);
+    if ((s.flg_hst_date & 2) != 0 && n > 0 && static_cast<size_t>(n) < sizeof when) {
+      std::snprintf(when + n, sizeof when - n, "%02u:%02u:%02u", f.hour, f.minute, f.seconds);
+    }
+    char header[128];
+    std::snprintf(header, sizeof header, ja::kSectionHeaderFormat, when);
+    page.puts(header);
+  }
+  return true;
+}
+
+}  // namespace
+
+void hst_printf(OutputContext& ctx, const char* format, ...) {
+  if (ctx.settings.flg_hst_file == 0) return;
+  char text[kHistoryLineMax + 1];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (!ctx.state.hst.is_open() && !open_page(ctx)) return;
+  ctx.state.hst.puts(text);
+}
+
+void close_history(OutputContext& ctx) {
+  if (ctx.state.hst.is_open()) ctx.state.hst.close();
+}
+
+}  // namespace volari
