@@ -1,0 +1,24 @@
+#include "run/program.h"
+
+#include <memory>
+
+#include "config/args.h"
+#include "config/settings_file.h"
+#include "run/run.h"
+
+namespace volari {
+
+int program_entry(Platform& platform, int argc, char** argv) {
+  // The run holds its buffers (a few hundred kilobytes): keep them off the stack.
+  auto run = std::make_unique<Run>(platform);
+  load_settings(platform, run->settings, argc, argv);
+  if (parse_command_line(platform, run->settings, argc, argv)) {
+    run_pages(*run);
+  } else {
+    show_usage(platform);
+  }
+  platform.console_flush();
+  return 0;
+}
+
+}  // namespace volari

@@ -1,0 +1,116 @@
+#include "run/run.h"
+
+#include "config/args.h"
+#include "config/settings_file.h"
+#include "run/clock_step.h"
+#include "support/japanese.h"
+#include "support/keys.h"
+
+namespace volari {
+
+Run::Run(Platform& p) : platform(p), messages(p), output(p) {}
+
+OutputContext Run::output_context() {
+  return OutputContext{platform, settings, messages, output, page.bytes};
+}
+
+PipelineContext Run::pipeline_context() {
+  return PipelineContext{platform, settings, messages, counters, mapping, dated};
+}
+
+void Run::history_key(const char* url) {
+  OutputContext out = output_context();
+  put_history_entry(out, EntryFlags{}, url, url, url);
+}
+
+void run_pages(Run& run) {
+  const Settings& s = run.settings;
+  int ok = start_run(run);
+  while (ok && poll_escape(run.platform) != kKeyEscape) {
+    if (s.flg_debug >= 1) run.messages.verbose_printf("call read\n");
+    ok = read_page(run.index, run.platform, run.page);
+    if (!ok) run.index_read_to_end = true;
+    if (ok) {
+      if (s.flg_debug >= 1) run.messages.verbose_printf("call conv\n");
+      ok = parse_page(run.index, run.platform, run.settings, run.messages, run.page, run.batch,
+                      s.flg_history_db ? &run : nullptr);
+    }
+    if (s.flg_test == 1 || s.flg_history_db) continue;
+    if (ok) {
+      if (s.flg_debug >= 1) run.messages.verbose_printf("call copy\n");
+      PipelineContext pipeline = run.pipeline_context();
+      OutputContext out = run.output_context();
+      ok = convert_batch(pipeline, out, run.batch);
+    }
+  }
+  end_run(run);
+}
+
+int start_run(Run& run) {
+  Settings& s = run.settings;
+  run.messages.verbose = s.flg_verbose != 0;
+  if (s.flg_log_file) {
+    run.messages.open_log(s.log_filename);
+    dump_settings(s, run.messages);
+  }
+  run.messages.msg_printf(ja::kBannerFormat, "MS-DOS", ja::kBannerEdition);
+  if (s.flg_dom_only) run.messages.msg_printf(ja::kTargetHostFormat, s.domain_only);
+  run.counters = RunCounters{};
+  run.index_read_to_end = false;
+  run.start_time = run.platform.local_time();
+  run.start_tick = run.platform.tick_count();
+  run.start_packed = pack_date_time(run.start_time);
+  return open_index(run.index, run.platform, s, run.page);
+}
+
+namespace {
+
+void print_summary(Run& run) {
+  RunCounters& c = run.counters;
+  c.cnt_skip_file = c.cnt_skip_nofile + c.cnt_skip_before + c.cnt_skip_cgi + c.cnt_skip_nohttp;
+  run.messages.msg_printf(ja::kSummaryFirstFormat, static_cast<int>(c.cnt_cache_file),
+                          static_cast<int>(c.cnt_conv_file), static_cast<int>(c.cnt_html_file),
+                          static_cast<int>(c.cnt_graphic_file));
+  run.messages.msg_printf(ja::kSummarySecondFormat, static_cast<int>(c.cnt_skip_file),
+                          static_cast<int>(c.cnt_skip_before), static_cast<int>(c.cnt_skip_nofile),
+                          static_cast<int>(c.cnt_skip_nohttp), static_cast<int>(c.cnt_skip_cgi));
+}
+
+}  // namespace
+
+int end_run(Run& run) {
+  Settings& s = run.settings;
+  const bool index_was_open = run.index.is_open();
+  if (index_was_open) close_index(run.index, run.platform);
+  if (s.flg_hst_file) {
+    OutputContext out = run.output_context();
+    close_history(out);
+  }
+  run.messages.msg_printf("%s", ja::kEndMessage);
+
+  // Dated directories moved the clock (Windows) or were stamped before files were added to them
+  // (POSIX): put both right.
+  const uint32_t elapsed = run.platform.tick_count() - run.start_tick;
+  run.platform.set_local_time(advance_clock(run.start_time, elapsed));
+  restamp_dated_dirs(run.platform, run.dated);
+
+  if (s.flg_history_db) s.flg_result = 0;
+  if (s.flg_result) print_summary(run);
+  run.messages.close_log();
+
+  // LAST_TIME promises that everything cached before it has been converted: store it only after
+  // a real run that took every page, and store the run's start, so that a page cached while the
+  // run was going is taken next time.
+  const bool complete = index_was_open && run.index_read_to_end && s.flg_test == 0;
+  if (!s.flg_history_db && complete) store_last_time(run.platform, s, run.start_packed);
+
+  if (s.flg_wait_key) {
+    run.messages.msg_printf("%s", ja::kKeyPrompt);
+    run.platform.console_flush();
+    wait_key(run.platform);
+  }
+  run.platform.console_flush();
+  return 1;
+}
+
+}  // namespace volari
