@@ -1,0 +1,183 @@
+#include "index/index_reader.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "support/error_line.h"
+#include "support/keys.h"
+
+namespace volari {
+
+namespace {
+
+constexpr uint32_t kHeaderRead = 4096;
+constexpr int kMaxCount = 8192;
+constexpr uint32_t kTextMax = 259;
+constexpr uint32_t kNameLimit = 260;
+constexpr uint32_t kUrlLenAt = 4, kUrlAt = 8, kNameLenAt = 29, kNameAt = 33;
+
+uint32_t page_word(const unsigned char* p, bool intel) {
+  return intel ? p[0] | p[1] << 8 : p[0] << 8 | p[1];
+}
+
+uint32_t le32(const unsigned char* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// At most `limit` bytes from `at`, ending early at a NUL; false when that would leave the page.
+bool copy_text_item(const unsigned char* page, uint32_t size, uint32_t at, uint32_t limit,
+                    char (&out)[260]) {
+  const uint32_t avail = size - at;
+  const void* nul = std::memchr(page + at, 0, limit < avail ? limit : avail);
+  uint32_t n = limit;
+  if (nul) {
+    n = uint32_t(static_cast<const unsigned char*>(nul) - (page + at));
+  } else if (limit > avail) {
+    return false;
+  }
+  std::memcpy(out, page + at, n);
+  out[n] = '\0';
+  return true;
+}
+
+enum class Take { taken, long_name, outside };
+
+// Offsets are known to be non-zero and below `size`.
+Take take_pair(const unsigned char* p, uint32_t size, uint32_t key, uint32_t data, CacheEntry& slot,
+               uint32_t& url_len, uint32_t& name_len) {
+  if (key + kUrlAt > size) return Take::outside;
+  url_len = le32(p + key + kUrlLenAt);
+  if (url_len > kNameLimit) url_len = kTextMax;
+  if (!copy_text_item(p, size, key + kUrlAt, url_len < kTextMax ? url_len : kTextMax, slot.url))
+    return Take::outside;
+  if (data + kNameAt > size) return Take::outside;
+  name_len = le32(p + data + kNameLenAt);
+  if (name_len > kNameLimit) return Take::long_name;
+  if (!copy_text_item(p, size, data + kNameAt, name_len < kTextMax ? name_len : kTextMax,
+                      slot.cache_file))
+    return Take::outside;
+  return Take::taken;
+}
+
+}  // namespace
+
+int open_index(IndexReader& reader, Platform& platform, const Settings& settings,
+               PageBuffer& page) {
+  reader.cache_size = 0;
+  reader.file = platform.open_file(settings.fat_filename, FileMode::read);
+  if (!reader.is_open()) {
+    char line[512];
+    std::snprintf(line, 511, "FAT can't open '%s'.", settings.fat_filename);
+    error_line(platform, line);
+    return 0;
+  }
+  int result = 1;
+  long got = platform.read_file(reader.file, page.bytes, kHeaderRead);
+  if (got < 0) got = 0;
+  if (uint32_t(got) < kHeaderRead) {
+    std::memset(page.bytes + got, 0, kHeaderRead - got);  // keep the page size well defined
+    error_line(platform, "FAT can't read");
+    result = 0;
+  }
+  const int16_t blocks = int16_t(page.bytes[14] | page.bytes[15] << 8);
+  const int32_t size = int32_t(blocks) * 256;
+  if (size < 0 || size > int32_t(kPageBufferSize)) {
+    error_line(platform, "FAT can't read");
+    return 0;
+  }
+  reader.cache_size = uint32_t(size);
+  if (reader.cache_size > kHeaderRead) {
+    const long rest = long(reader.cache_size - kHeaderRead);
+    if (platform.read_file(reader.file, page.bytes, size_t(rest)) != rest) {
+      error_line(platform, "FAT can't read");
+      result = 0;
+    }
+  }
+  return result;
+}
+
+int read_page(IndexReader& reader, Platform& platform, PageBuffer& page) {
+  const uint32_t size = reader.cache_size;
+  if (!reader.is_open() || size == 0 || size > kPageBufferSize) return 0;
+  return platform.read_file(reader.file, page.bytes, size) == long(size) ? 1 : 0;
+}
+
+int parse_page(const IndexReader& reader, Platform& platform, Settings& settings,
+               Messages& messages, const PageBuffer& page, EntryBatch& batch,
+               HistoryKeySink* history) {
+  batch.entry_count = 0;
+  const uint32_t size = reader.cache_size;
+  if (size < 2 || size > kPageBufferSize) return 1;
+  const unsigned char* p = page.bytes;
+  const int debug = settings.flg_debug;
+
+  if (settings.intel_cpu && p[0] == 0 && p[1] != 0) settings.intel_cpu = 0;
+  const bool intel = settings.intel_cpu != 0;
+  const int word = int16_t(page_word(p, intel));
+  if (debug >= 3) messages.verbose_printf("*fat=%04X,%4d\n", unsigned(word), word);
+  const int count = word / 2;
+  if (debug >= 3) messages.verbose_printf("count=%4d\n", count);
+  if (count <= 0 || count > kMaxCount) return 1;
+  const uint32_t table_end = 2 + 4 * uint32_t(count);
+  if (table_end > size) return 1;
+  if (debug >= 2) {
+    messages.verbose_printf("Table make\n");
+    messages.verbose_printf("cache_size=%04X,%4d\n", unsigned(size), int(size));
+  }
+
+  for (int i = 1; i <= count; ++i) {
+    if (poll_escape(platform) == kKeyEscape) return 0;
+    const uint32_t key = page_word(p + 2 + 4 * (i - 1), intel);
+    const uint32_t data = page_word(p + 4 + 4 * (i - 1), intel);
+    if (debug >= 3) {
+      messages.verbose_printf("No. =%d\n", i);
+      messages.verbose_printf("offset1=%04X,%4d\n", unsigned(key), int(key));
+      messages.verbose_printf("offset2=%04X,%4d\n", unsigned(data), int(data));
+    }
+    if (key + 4 <= size && std::memcmp(p + key, "INT_", 4) == 0) continue;
+    if (key == 0 || data == 0) {
+      if (debug >= 3) messages.verbose_printf("offset is zero.\n");
+      continue;
+    }
+    if (key >= size || data >= size) {
+      if (debug >= 3) messages.verbose_printf("offset over cache_size.\n");
+      continue;
+    }
+    if (key < table_end || data < table_end) break;  // a chain marker: no items on this page
+
+    if (settings.flg_history_db) {
+      if (std::memchr(p + key, 0, size - key)) {
+        const char* url = reinterpret_cast<const char*>(p + key);
+        messages.verbose_printf("%s\n", url);
+        if (history) history->history_key(url);
+        continue;
+      }
+    } else {
+      uint32_t url_len = 0, name_len = 0;
+      CacheEntry& slot = batch.entries[batch.entry_count];
+      const Take take = take_pair(p, size, key, data, slot, url_len, name_len);
+      if (take == Take::long_name) {
+        if (debug >= 3) messages.verbose_printf("filename is long.\n");
+        continue;
+      }
+      if (take == Take::taken) {
+        if (debug >= 2) {
+          messages.verbose_printf("No. =%d\n", i);
+          messages.verbose_printf("http=%3ld:%s\n", long(url_len), slot.url);
+          messages.verbose_printf("file=%3ld:%s\n", long(name_len), slot.cache_file);
+        }
+        if (++batch.entry_count == kBatchSlots) break;
+        continue;
+      }
+    }
+    if (debug >= 3) messages.verbose_printf("offset over cache_size.\n");
+  }
+  return 1;
+}
+
+void close_index(IndexReader& reader, Platform& platform) {
+  if (reader.is_open()) platform.close_file(reader.file);
+  reader.file = kNoFile;
+}
+
+}  // namespace volari
