@@ -1,5 +1,6 @@
 #include <poll.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +14,7 @@ namespace volari {
 namespace {
 
 constexpr int kPrefix = 224;
+constexpr uint64_t kLookIntervalMs = 20;
 constexpr int kSequenceWaitMs = 30;  // the rest of an escape sequence arrives within this
 
 // Raw mode (no echo, no line buffering, reads that never wait) for the lifetime of this object
@@ -181,16 +183,28 @@ bool PosixKeys::fill(bool wait) {
   return !(wait && carried == 0 && fresh == 0);
 }
 
+PosixKeys::PosixKeys() : tty_(::isatty(STDIN_FILENO) != 0) {}
+
 bool PosixKeys::key_waiting() {
   if (!codes_.empty()) return true;
-  if (!::isatty(STDIN_FILENO) || in_background()) return false;
+  if (!tty_) return false;
+  // A look at the terminal switches its mode twice; the run polls once per entry, so looking a
+  // few dozen times a second is all a person's key needs and keeps each poll nearly free.
+  struct timespec now;
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  const uint64_t ms =
+      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec / 1000000);
+  if (looked_ && ms - last_look_ms_ < kLookIntervalMs) return false;
+  looked_ = true;
+  last_look_ms_ = ms;
+  if (in_background()) return false;
   fill(false);
   return !codes_.empty();
 }
 
 int PosixKeys::read_key() {
   if (codes_.empty()) {
-    if (!::isatty(STDIN_FILENO)) {
+    if (!tty_) {
       unsigned char c;
       ssize_t r;
       do {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 
 #include "platform/platform.h"
@@ -45,6 +46,7 @@ class PosixConsole {
 // code as a Windows console gives them.
 class PosixKeys {
  public:
+  PosixKeys();
   bool key_waiting();
   int read_key();
 
@@ -56,6 +58,9 @@ class PosixKeys {
   // `carry_` when `final` is false.
   void decode(const unsigned char* bytes, size_t n, bool final);
 
+  bool tty_;                   // standard input is a terminal
+  uint64_t last_look_ms_ = 0;  // when key_waiting last looked at the terminal
+  bool looked_ = false;
   std::deque<int> codes_;
   unsigned char carry_[16] = {};
   size_t carry_n_ = 0;
