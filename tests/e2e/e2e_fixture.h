@@ -36,14 +36,4 @@ class E2eTest : public ::testing::Test {
   TempDir dir;
 };
 
-// `text` with every LF written as CR LF, as text-mode files hold it.
-inline std::string crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 }  // namespace volari::testing

@@ -5,25 +5,10 @@
 
 #include "e2e/e2e_fixture.h"
 #include "support/japanese.h"
+#include "testlib/console_text.h"
 
 namespace volari::testing {
 namespace {
-
-std::string banner() {
-  char a[256];
-  std::snprintf(a, sizeof a, ja::kBannerFormat, "MS-DOS", ja::kBannerEdition);
-  return a;
-}
-
-std::string summary(int cache, int conv, int html, int graphic, int before, int nofile, int nohttp,
-                    int cgi) {
-  char a[2048];
-  char b[2048];
-  std::snprintf(a, sizeof a, ja::kSummaryFirstFormat, cache, conv, html, graphic);
-  std::snprintf(b, sizeof b, ja::kSummarySecondFormat, before + nofile + nohttp + cgi, before,
-                nofile, nohttp, cgi);
-  return std::string(a) + b;
-}
 
 long mtime_of(const std::string& path) {
   struct stat st;

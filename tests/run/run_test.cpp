@@ -1,90 +1,12 @@
 // Whole runs in-process, on caches written by the real Berkeley DB library, with a fake clock,
 // console and keyboard.
-#include "run/run.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <memory>
 #include <string>
 
 #include "run/clock_step.h"
-#include "support/japanese.h"
-#include "support/sjis.h"
-#include "testlib/fake_platform.h"
-#include "testlib/mkcache_runner.h"
-#include "testlib/temp_dir.h"
+#include "run/run_fixture.h"
 
-namespace volari {
+namespace volari::testing {
 namespace {
-
-using testing::FakePlatform;
-using testing::TempDir;
-
-std::string program_form(const std::string& native) {
-  std::string p = native;
-  path_from_native(p.data());
-  return p;
-}
-
-std::string summary(int cache, int conv, int html, int graphic, int before, int nofile, int nohttp,
-                    int cgi) {
-  char a[2048];
-  char b[2048];
-  std::snprintf(a, sizeof a, ja::kSummaryFirstFormat, cache, conv, html, graphic);
-  std::snprintf(b, sizeof b, ja::kSummarySecondFormat, before + nofile + nohttp + cgi, before,
-                nofile, nohttp, cgi);
-  return std::string(a) + b;
-}
-
-std::string banner() {
-  char a[256];
-  std::snprintf(a, sizeof a, ja::kBannerFormat, "MS-DOS", ja::kBannerEdition);
-  return a;
-}
-
-std::string crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
-class RunTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    run = std::make_unique<volari::Run>(fake);
-    Settings& s = run->settings;
-    const std::string root = program_form(dir.path());
-    copy_text(s.fat_filename, (root + "\\cache\\FAT.DB").c_str());
-    copy_text(s.fat_directory, (root + "\\cache\\").c_str());
-    copy_text(s.out_directory, (root + "\\out\\").c_str());
-    copy_text(s.hst_filename, (root + "\\out\\HISTORY.HTM").c_str());
-    copy_text(s.log_filename, (root + "\\out\\LOG.TXT").c_str());
-    copy_text(s.sec_profile, (root + "\\VOLARI.INI").c_str());
-    dir.write_file("out/.keep", "");
-  }
-
-  void make_cache(const std::string& manifest, const std::string& args = "") {
-    ASSERT_EQ(testing::run_mkcache(dir.file("cache"), manifest, args), 0);
-  }
-
-  // A fresh run object for a second run in the same directories.
-  void next_run() {
-    Settings kept = run->settings;
-    run = std::make_unique<volari::Run>(fake);
-    run->settings = kept;
-    fake.console.clear();
-  }
-
-  std::string out(const std::string& rel) { return dir.read_file("out/" + rel); }
-
-  TempDir dir;
-  FakePlatform fake;
-  std::unique_ptr<volari::Run> run;
-};
 
 const char kMixedCache[] =
     "http://aa.bb.cc:80/dir1/index.html text=<html><title>Welcome</title>\\n</html>\\n\n"
@@ -246,4 +168,4 @@ TEST_F(RunTest, HistoryModeWritesOneLinePerKeyAndNoSummary) {
 }
 
 }  // namespace
-}  // namespace volari
+}  // namespace volari::testing
