@@ -7,6 +7,7 @@
 #include "mapping/name_filter.h"
 #include "mapping/out_path.h"
 #include "support/keys.h"
+#include "support/sjis.h"
 
 namespace volari {
 
@@ -164,8 +165,17 @@ void convert_entry(PipelineContext& p, OutputContext& output, const CacheEntry& 
 
   if (s.flg_test == 0) {
     // The directory of the file; when the path has no '\' below its first byte there is none to
-    // make (out_directory itself).
-    const size_t last = e.out_path.rfind('\\');
+    // make (out_directory itself). A second byte 0x5C of a double-byte character is no separator:
+    // cut there, the path would name a stray directory after half a character.
+    size_t last = std::string::npos;
+    for (size_t i = 0; i < e.out_path.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(e.out_path[i]);
+      if (c == '\\') {
+        last = i;
+      } else if (is_sjis_lead(c)) {
+        ++i;
+      }
+    }
     if (last != std::string::npos && last > 0) {
       const std::string dir = e.out_path.substr(0, last);
       if (s.flg_dir_time != 0) {

@@ -152,3 +152,17 @@ TEST_F(RunTest, HostileCacheWritesNothingOutsideTheOutputTree) {
 
 }  // namespace
 }  // namespace volari::testing
+
+namespace volari::testing {
+namespace {
+
+// ソ is 0x83 0x5C: its second byte is no separator, so no directory is named by half of it.
+TEST_F(RunTest, DoubleByteCharacterEndingIn5CStaysInTheFileName) {
+  make_cache("http://aa.bb/%83%5cft.html - text=s\n");
+  run_pages(*run);
+  EXPECT_EQ(out("BB/AA.DOM/\x83\x5c" "FT.HTML"), "s");
+  EXPECT_FALSE(dir.exists("out/BB/AA.DOM/\x83"));
+}
+
+}  // namespace
+}  // namespace volari::testing
