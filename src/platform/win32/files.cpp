@@ -1,4 +1,5 @@
 #include <climits>
+#include <cstring>
 
 #include "platform/win32/win32_platform.h"
 
@@ -18,6 +19,16 @@ HANDLE handle(FileHandle f) {
 // A read or write of at most `n` bytes reports its count in a long.
 size_t clamp_count(size_t n) {
   return n > LONG_MAX ? LONG_MAX : n;
+}
+
+// A reserved device name (CON, NUL, AUX, PRN, COM1, LPT1..., with any extension, in any
+// directory) names a device, not a file; Windows says so by making its full path \\.\NAME.
+bool names_device(const char* path) {
+  if (std::strncmp(path, "\\\\.\\", 4) == 0) return true;
+  char full[MAX_PATH + 16];
+  const DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
+  // A full path too long for the buffer is no short \\.\NAME.
+  return n >= 4 && n < sizeof full && std::strncmp(full, "\\\\.\\", 4) == 0;
 }
 
 }  // namespace
@@ -56,6 +67,9 @@ FileHandle Win32Platform::open_file(const char* path, FileMode mode) {
       disposition = OPEN_ALWAYS;
       break;
   }
+  // Cached files and copies are files: a name that the URL or the index chose must never open
+  // a device (a page written to NUL or a serial port is lost, and reported as copied).
+  if (mode != FileMode::append && names_device(path)) return kNoFile;
   HANDLE h =
       CreateFileA(path, access, kShare, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return kNoFile;
@@ -65,6 +79,8 @@ FileHandle Win32Platform::open_file(const char* path, FileMode mode) {
     BY_HANDLE_FILE_INFORMATION info;
     ok = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  } else if (mode == FileMode::write) {
+    ok = GetFileType(h) == FILE_TYPE_DISK;
   } else if (mode == FileMode::append && GetFileType(h) == FILE_TYPE_DISK) {
     LARGE_INTEGER zero = {};
     ok = SetFilePointerEx(h, zero, nullptr, FILE_END) != 0;

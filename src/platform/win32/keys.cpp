@@ -7,6 +7,7 @@ namespace volari {
 namespace {
 
 constexpr int kPrefix = 224;
+constexpr int kEscape = 27;
 
 // Keys without a character and the codes a console gives after the prefix for them, as they are
 // pressed alone, with Shift, with Ctrl and with Alt.
@@ -38,10 +39,18 @@ int extended_code(const KEY_EVENT_RECORD& k) {
   return 0;
 }
 
+// The character of a key-down event, 0 for none. Escape is 27 also where a console gives it no
+// character (Wine's does not).
+int key_char(const KEY_EVENT_RECORD& k) {
+  const unsigned char c = static_cast<unsigned char>(k.uChar.AsciiChar);
+  if (c == 0 && k.wVirtualKeyCode == VK_ESCAPE) return kEscape;
+  return c;
+}
+
 // A key press that gives codes: one with a character, or an extended key.
 bool is_key(const INPUT_RECORD& r) {
   if (r.EventType != KEY_EVENT || !r.Event.KeyEvent.bKeyDown) return false;
-  return r.Event.KeyEvent.uChar.AsciiChar != 0 || extended_code(r.Event.KeyEvent) != 0;
+  return key_char(r.Event.KeyEvent) != 0 || extended_code(r.Event.KeyEvent) != 0;
 }
 
 bool usable(HANDLE h) {
@@ -70,6 +79,8 @@ Win32Keys::~Win32Keys() {
 bool Win32Keys::key_waiting() {
   if (pending_ >= 0) return true;
   if (!usable(in_)) return false;
+  // The wait makes the console take in what was typed: Wine's counts nothing before it.
+  if (WaitForSingleObject(in_, 0) != WAIT_OBJECT_0) return false;
   DWORD count = 0;
   if (!GetNumberOfConsoleInputEvents(in_, &count) || count == 0) return false;
   INPUT_RECORD records[64];
@@ -108,7 +119,7 @@ int Win32Keys::read_key() {
     DWORD got = 0;
     if (!ReadConsoleInputA(in_, &r, 1, &got)) break;
     if (got == 0 || !is_key(r)) continue;
-    const unsigned char c = static_cast<unsigned char>(r.Event.KeyEvent.uChar.AsciiChar);
+    const int c = key_char(r.Event.KeyEvent);
     if (c != 0) {
       code = c;
     } else {

@@ -58,6 +58,8 @@ class Win32Keys {
 
 class Win32Platform final : public Platform {
  public:
+  // Reading and writing refuse a device name (NUL, CON, AUX.HTM, COM1.TXT...): a name that comes
+  // from a URL or the index is a file or nothing. Appending takes one, so that LOG=NUL works.
   FileHandle open_file(const char* path, FileMode mode) override;
   long read_file(FileHandle f, void* buf, size_t n) override;
   long write_file(FileHandle f, const void* buf, size_t n) override;

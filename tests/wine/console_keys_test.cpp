@@ -1,0 +1,95 @@
+// The Windows build on a console. Wine gives a program started on a terminal a console, so the
+// program writes through the console calls and reads keys through the console input calls, as
+// on Windows; the terminal shows the text in the locale's UTF-8.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "testlib/mkcache_runner.h"
+#include "testlib/process.h"
+#include "testlib/temp_dir.h"
+#include "wine/wine_session.h"
+
+namespace fs = std::filesystem;
+
+namespace volari::testing {
+namespace {
+
+constexpr int kEntries = 3000;
+
+class WindowsConsoleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", kTimeZone, 1);
+    ASSERT_TRUE(wine_status().ok) << "The Windows build cannot be run under Wine: "
+                                  << wine_status().message;
+    fs::copy_file(VOLARI_WIN64_EXE, dir.file("VOLD32.EXE"));
+  }
+
+  PtyProcess start(const std::vector<std::string>& args) {
+    return PtyProcess(wine_command(dir.file("VOLD32.EXE"), args), dir.path(),
+                      wine_environment(wine_status().prefix));
+  }
+
+  static size_t arrows(const std::string& console) {
+    size_t n = 0;
+    for (size_t at = console.find(" -> "); at != std::string::npos;
+         at = console.find(" -> ", at + 1)) {
+      ++n;
+    }
+    return n;
+  }
+
+  // The number after the summary label of converted files, -1 when there is none.
+  static int converted(const std::string& console) {
+    const std::string label = "変換ファイル";
+    const size_t at = console.find(label);
+    if (at == std::string::npos) return -1;
+    return std::stoi(console.substr(at + label.size()));
+  }
+
+  TempDir dir;
+};
+
+// A cursor key arrives as two codes and does not stop the run; Escape does, at the next entry.
+TEST_F(WindowsConsoleTest, CursorKeyGoesOnAndEscapeStops) {
+  std::string manifest;
+  for (int i = 0; i < kEntries; ++i) {
+    manifest += "http://aa.bb/dir/page" + std::to_string(i) + ".html - text=p\n";
+  }
+  ASSERT_EQ(run_mkcache(dir.path(), manifest), 0);
+  PtyProcess p = start({});
+  ASSERT_TRUE(p.wait_for(" -> ", 30000)) << p.output();
+  p.type("\x1b[A");
+  const size_t typed_at = arrows(p.output());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (arrows(p.output()) < typed_at + 100 && std::chrono::steady_clock::now() < deadline) {
+    p.wait_for("\x01", 50);  // reads what came meanwhile
+  }
+  const size_t before_escape = arrows(p.output());
+  EXPECT_GE(before_escape, typed_at + 100) << "the run stopped at the cursor key";
+  p.type("\x1b");
+  ASSERT_EQ(p.wait_exit(60000), 0) << p.output().substr(0, 2000);
+
+  const std::string& console = p.output();
+  EXPECT_NE(console.find("処理を開始します。"), std::string::npos) << console.substr(0, 500);
+  EXPECT_NE(console.find("処理を終了しました。"), std::string::npos);
+  const int done = converted(console);
+  EXPECT_GE(done, static_cast<int>(before_escape));
+  EXPECT_LT(done, kEntries);
+}
+
+// With -k the end of the run waits for a key; Escape is one.
+TEST_F(WindowsConsoleTest, KeyWaitEndsWithEscape) {
+  PtyProcess p = start({"-k"});
+  ASSERT_TRUE(p.wait_for("何かキーを押すと OS に戻ります。", 30000)) << p.output();
+  p.type("\x1b");
+  EXPECT_EQ(p.wait_exit(10000), 0) << p.output();
+  EXPECT_NE(p.output().find("FAT can't open 'FAT.DB'."), std::string::npos) << p.output();
+}
+
+}  // namespace
+}  // namespace volari::testing
