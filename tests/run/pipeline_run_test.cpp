@@ -160,7 +160,9 @@ namespace {
 TEST_F(RunTest, DoubleByteCharacterEndingIn5CStaysInTheFileName) {
   make_cache("http://aa.bb/%83%5cft.html - text=s\n");
   run_pages(*run);
-  EXPECT_EQ(out("BB/AA.DOM/\x83\x5c" "FT.HTML"), "s");
+  EXPECT_EQ(out("BB/AA.DOM/\x83\x5c"
+                "FT.HTML"),
+            "s");
   EXPECT_FALSE(dir.exists("out/BB/AA.DOM/\x83"));
 }
 
