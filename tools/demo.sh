@@ -45,12 +45,12 @@ restore_cache_times
 mkdir -p "$out"
 cp "$program" "$out/vold32"
 
-# A settings value must fit into one 79-byte line with its key; longer paths stay relative
-# (FATNAME is then taken from the output directory, OUTDIR from where the program starts).
+# A settings value holds at most 263 bytes; longer paths stay relative (FATNAME is then taken
+# from the output directory, OUTDIR from where the program starts).
 bytes() { printf %s "$1" | wc -c; }
 fat="$root/examples/cache/FAT.DB"
-[ $(($(bytes "$fat") + 8)) -le 79 ] || fat=""
-[ $(($(bytes "$out") + 7)) -le 79 ] || out_value=""
+[ "$(bytes "$fat")" -le 263 ] || fat=""
+[ "$(bytes "$out")" -le 263 ] || out_value=""
 FAT="$fat" OUTDIR="${out_value-$out}" awk '
   /^FATNAME=/ && ENVIRON["FAT"] != "" { print "FATNAME=" ENVIRON["FAT"] "\r"; next }
   /^OUTDIR=/ && ENVIRON["OUTDIR"] != "" { print "OUTDIR=" ENVIRON["OUTDIR"] "\r"; next }

@@ -1,5 +1,6 @@
 #include "config/profile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/sjis.h"
@@ -37,6 +38,23 @@ const char* key_value(const char* line, const char* key) {
 
 bool ends_line(const char* piece, size_t n) {
   return n > 0 && piece[n - 1] == '\n';
+}
+
+// The next whole line without its line end, cut to kProfileLine - 1 bytes; false at the end.
+bool read_line(TextFile& in, char (&line)[kProfileLine]) {
+  char piece[kProfilePiece];
+  size_t n = in.gets(piece, sizeof piece);
+  if (n == 0) return false;
+  size_t len = 0;
+  for (;;) {
+    const bool last = ends_line(piece, n);
+    const size_t take = std::min(n - (last ? 1 : 0), sizeof line - 1 - len);
+    std::memcpy(line + len, piece, take);
+    len += take;
+    if (last || (n = in.gets(piece, sizeof piece)) == 0) break;
+  }
+  line[len] = '\0';
+  return true;
 }
 
 void put_key(TextFile& out, const char* key, const char* value) {
@@ -125,11 +143,9 @@ int profile_get(Platform& platform, const char* file, const char* section, const
   out[0] = '\0';
   TextFile in(platform);
   if (!in.open(file, TextMode::read)) return 0;
-  char piece[kProfilePiece];
-  char line[kProfilePiece];
+  char line[kProfileLine];
   bool found = false;
-  while (in.gets(piece, sizeof piece) > 0) {
-    piece_line(piece, line);
+  while (read_line(in, line)) {
     if (line[0] == ';') continue;
     if (!found) {
       found = is_header(line, section);
@@ -137,7 +153,7 @@ int profile_get(Platform& platform, const char* file, const char* section, const
     }
     if (line[0] == '[') break;
     if (const char* value = key_value(line, key)) {
-      copy_text(out, kProfilePiece, value);
+      copy_text(out, kProfileValue, value);
       return 1;
     }
   }
@@ -150,7 +166,7 @@ void profile_put(Platform& platform, const char* file, const char* section, cons
   if (std::strpbrk(section, "]\r\n") || std::strpbrk(key, "=\r\n") || std::strpbrk(value, "\r\n")) {
     return;
   }
-  char present[kProfilePiece];
+  char present[kProfileValue];
   profile_get(platform, file, section, key, present);
   if (present[0] && std::strcmp(present, value) == 0) return;
 

@@ -1,12 +1,15 @@
 // Profile files (module ZEL_WIN, banner kZelWinBanner in support/error_line.h): "[section]" headers
-// and "key=value" lines, read in text mode in pieces of 80 bytes. Nothing stays open between calls.
+// and "key=value" lines, read in text mode. Nothing stays open between calls.
 //
-// What a reader sees: a piece is a line of at most 79 bytes with its line end; a longer line
-// arrives as several pieces, each examined as a line of its own. One trailing '\n' is removed. A
-// piece beginning with ';' is a comment. A header begins with '[' and holds ']'; its name is the
-// text between them. A key line holds '='; the key is the text before the first '=', the value all
-// after it. Nothing is trimmed; names compare exactly, case included. Only the first section of a
-// name counts: its search ends at the next piece beginning with '['.
+// What a reader sees: whole lines, their one line end removed. A line beginning with ';' is a
+// comment. A header begins with '[' and holds ']'; its name is the text between them. A key line
+// holds '='; the key is the text before the first '=', the value all after it. Nothing is
+// trimmed; names compare exactly, case included. Only the first section of a name counts: its
+// search ends at the next line beginning with '['.
+//
+// Lines are read whole, not in the 80-byte pieces of old, whose second piece was read as a line
+// of its own: a path longer than 78 bytes was cut without a word, and an OUTDIR cut that way sent
+// the whole output into the current directory.
 #pragma once
 
 #include <cstddef>
@@ -15,15 +18,19 @@
 
 namespace volari {
 
-// Size of a piece and of the caller's value buffer (a value has at most 78 bytes).
+// Size of the pieces a file is read in; lines are made of them.
 constexpr size_t kProfilePiece = 80;
+// Size of the caller's value buffer: a longer value is cut to kProfileValue - 1 bytes.
+constexpr size_t kProfileValue = 264;
+// Longest line examined; the rest of a longer line is passed over.
+constexpr size_t kProfileLine = 1024;
 // Longest file name profile_put accepts, terminator included (the size of Settings::sec_profile).
 constexpr size_t kProfilePath = 272;
 // The temporary file of a rewrite, made in the directory of the file it replaces.
 extern const char kProfileTemp[];  // "ZEL_LIB.TMP"
 
 // Value of `key` in the first section named `section` of `file`, into `out` (at least
-// kProfilePiece bytes), which is emptied first. 1 when the key was found (also with an empty
+// kProfileValue bytes), which is emptied first. 1 when the key was found (also with an empty
 // value), 0 when the file, the section or the key is not there.
 int profile_get(Platform& platform, const char* file, const char* section, const char* key,
                 char* out);

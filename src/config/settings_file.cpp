@@ -48,7 +48,7 @@ void locate_profile(Platform& platform, Settings& s) {
 struct Reader {
   Platform& platform;
   const char* file;
-  char value[kProfilePiece];
+  char value[kProfileValue];
 
   bool get(const char* section, const char* key) {
     return profile_get(platform, file, section, key, value) != 0;

@@ -24,6 +24,10 @@ struct GetCase {
 };
 
 const std::string k77(77, 'a');
+const std::string k77_tail = k77 + "tail";
+const std::string k300(300, 'b');
+const std::string k300_cut = k300.substr(0, kProfileValue - 1);
+const std::string k2000(2000, 'c');
 
 const GetCase kGetCases[] = {
     {"plain", "[DIR]\r\nFATNAME=E:\\FAT.DB\r\n", "DIR", "FATNAME", 1, "E:\\FAT.DB"},
@@ -49,13 +53,14 @@ const GetCase kGetCases[] = {
     {"[ without ]", "[DIR\r\nKEY=v\r\n", "DIR", "KEY", 0, ""},
     {"section name ends at first ]", "[DI]R]\r\nKEY=v\r\n", "DI", "KEY", 1, "v"},
     {"empty section name", "[]\r\nKEY=v\r\n", "", "KEY", 1, "v"},
-    {"longest value", "[DIR]\r\nK=" + k77 + "\r\n", "DIR", "K", 1, k77.c_str()},
-    {"long line cut to its first piece", "[DIR]\r\nK=" + k77 + "tail\r\n", "DIR", "K", 1,
-     k77.c_str()},
-    {"piece of a long line read as a line", "[DIR]\r\nK=" + k77 + "X=yes\r\n", "DIR", "X", 1,
-     "yes"},
-    {"piece of a long line ends the section", "[DIR]\r\nK=" + k77 + "[B]\r\nX=1\r\n", "DIR", "X", 0,
-     ""},
+    {"value filling the first piece", "[DIR]\r\nK=" + k77 + "\r\n", "DIR", "K", 1, k77.c_str()},
+    // Lines are read whole: a long path is not cut, and no part of a line counts as a line.
+    {"long value read whole", "[DIR]\r\nK=" + k77 + "tail\r\n", "DIR", "K", 1, k77_tail.c_str()},
+    {"no key inside a long line", "[DIR]\r\nK=" + k77 + "X=yes\r\n", "DIR", "X", 0, ""},
+    {"no header inside a long line", "[DIR]\r\nK=" + k77 + "[B]\r\nX=1\r\n", "DIR", "X", 1, "1"},
+    {"value cut to its buffer", "[DIR]\r\nK=" + k300 + "\r\nX=1\r\n", "DIR", "K", 1,
+     k300_cut.c_str()},
+    {"key after a line longer than any", "[DIR]\r\nA=" + k2000 + "\r\nX=1\r\n", "DIR", "X", 1, "1"},
     {"0x1A ends the text", "[DIR]\r\n\x1aKEY=v\r\n", "DIR", "KEY", 0, ""},
     {"empty file", "", "DIR", "KEY", 0, ""},
 };
@@ -64,7 +69,7 @@ TEST_F(ProfileTest, GetTable) {
   for (const GetCase& c : kGetCases) {
     SCOPED_TRACE(c.name);
     put("VOLARI.INI", c.text);
-    char out[kProfilePiece];
+    char out[kProfileValue];
     std::memset(out, 'z', sizeof out);
     EXPECT_EQ(profile_get(platform_, "VOLARI.INI", c.section, c.key, out), c.found);
     EXPECT_STREQ(out, c.value);
@@ -72,7 +77,7 @@ TEST_F(ProfileTest, GetTable) {
 }
 
 TEST_F(ProfileTest, GetWithoutFileEmptiesTheBuffer) {
-  char out[kProfilePiece] = "old";
+  char out[kProfileValue] = "old";
   EXPECT_EQ(profile_get(platform_, "NOSUCH.INI", "DIR", "KEY", out), 0);
   EXPECT_STREQ(out, "");
 }
@@ -84,7 +89,6 @@ struct PutCase {
   const char* key;
   const char* value;
   std::string after;
-  bool readable = true;  // false: a reader stops at a piece of a long line, before the key
 };
 
 const std::string k150(150, 'x');
@@ -122,7 +126,7 @@ const PutCase kPutCases[] = {
      "[A]\r\nX=" + k150 + "\r\n[DIR]\r\nK=1\r\n; " + k150 + "\r\n", "K", "v",
      "[A]\r\nX=" + k150 + "\r\n[DIR]\r\nK=v\r\n; " + k150 + "\r\n"},
     {"long line in the section is not split", true, "[DIR]\r\n" + kLongIn + "\r\n", "K", "v",
-     "[DIR]\r\n" + kLongIn + "\r\nK=v\r\n", false},
+     "[DIR]\r\n" + kLongIn + "\r\nK=v\r\n"},
     {"long old key line replaced whole", true, "[DIR]\r\nK=" + k150 + "=x\r\nB=2\r\n", "K", "v",
      "[DIR]\r\nK=v\r\nB=2\r\n"},
     {"key of another case is another key", true, "[DIR]\r\nk=1\r\n", "K", "v",
@@ -147,9 +151,9 @@ TEST_F(ProfileTest, PutTable) {
     profile_put(platform_, "VOLARI.INI", "DIR", c.key, c.value);
     EXPECT_EQ(get("VOLARI.INI"), c.after);
     EXPECT_EQ(names("."), std::vector<std::string>{"VOLARI.INI"});
-    char out[kProfilePiece];
-    EXPECT_EQ(profile_get(platform_, "VOLARI.INI", "DIR", c.key, out), c.readable ? 1 : 0);
-    EXPECT_STREQ(out, c.readable ? c.value : "");
+    char out[kProfileValue];
+    EXPECT_EQ(profile_get(platform_, "VOLARI.INI", "DIR", c.key, out), 1);
+    EXPECT_STREQ(out, c.value);
   }
 }
 
