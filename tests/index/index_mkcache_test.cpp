@@ -2,12 +2,13 @@
 // Berkeley DB 1.85 library, read back by the library's seq() (mkcache --dump) and by our reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <map>
+#include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "index/index_reader.h"
 #include "testlib/fake_platform.h"
@@ -17,205 +18,141 @@
 namespace volari {
 namespace {
 
-using testing::DumpedPair;
-using testing::FakePlatform;
-using testing::TempDir;
+using testing::manifest_escape;
 using Pair = std::pair<std::string, std::string>;  // url, cache file
 
-std::string cut259(const std::string& s) {
-  return s.substr(0, 259);
-}
-
-struct Manifest {
-  std::string text;
-  std::set<Pair> ever_put;         // every pair put at some time, URL cut to 259 bytes
-  std::set<std::string> big_urls;  // too large for a page: kept on big-pair chains
-  void put(const std::string& url, const std::string& name, const std::string& extra = "") {
-    text += testing::manifest_escape(url) + " " + testing::manifest_escape(name) + " nofile" +
-            extra + "\n";
-    ever_put.emplace(cut259(url), name);
-  }
-  void del(const std::string& url) { text += "delete " + testing::manifest_escape(url) + "\n"; }
-};
-
-// Several hundred entries over many buckets and overflow pages, with replaced and deleted keys
-// (stale copies on freed pages), long URLs, a POST key, Shift-JIS bytes and big pairs.
-Manifest cache_manifest() {
-  Manifest m;
-  char name[32];
-  for (int i = 0; i < 900; ++i) {
-    std::snprintf(name, sizeof name, "M%07d.HTM", i);
-    m.put("http://host" + std::to_string(i % 13) + ".example.com/dir" + std::to_string(i % 5) +
-              "/page" + std::to_string(i) + ".html",
-          name);
-  }
-  for (int i = 0; i < 900; i += 7)
-    m.del("http://host" + std::to_string(i % 13) + ".example.com/dir" + std::to_string(i % 5) +
-          "/page" + std::to_string(i) + ".html");
-  m.put("http://www.example.co.jp/dup.html", "M0DUP001.HTM");
-  m.put("http://www.example.co.jp/dup.html", "M0DUP002.HTM");
-  m.put("http://long.example.jp/" + std::string(280, 'a') + ".html", "M0LONG01.HTM");
-  m.put("http://long.example.jp/" + std::string(600, 'b') + ".html", "M0LONG02.HTM");
-  m.put("http://long.example.jp/" + std::string(236, 'c'), "M0LONG03.HTM");  // exactly 259
-  m.put("http://www.example.co.jp/cgi-bin/q.cgi?a=1", "M0POST01.HTM", " post=a=1&b=2");
-  m.put("http://\x82\xA0.example.jp/\x95\x5C.html", "M0SJIS01.HTM");
-  m.put("ftp://ftp.example.org/pub/file.tar.gz", "0A/cache35A1B2C3001A2F4.gz");
-  const std::string big = "http://big.example.jp/" + std::string(9000, 'p') + ".html";
-  m.put(big, "M0BIG001.HTM");
-  m.big_urls.insert(big);
-  const std::string big2 = "http://big2.example.jp/" + std::string(5000, 'q');
-  m.put(big2, "M0BIG002.HTM");
-  m.del(big2);
-  m.big_urls.insert(big2);
-  return m;
-}
-
-struct Read {
+// The whole index as the run loop reads it.
+struct Read : HistoryKeySink {
   std::multiset<Pair> entries;
-  std::vector<std::string> keys;
-  int opened = -1;
-  int pages = 0;
-  int intel_cpu = -1;
+  std::multiset<std::string> keys;
+  int opened = -1, intel_cpu = -1;
   std::string console;
-};
+  void history_key(const char* url) override { keys.insert(url); }
 
-class KeyList : public HistoryKeySink {
- public:
-  std::vector<std::string>* keys;
-  void history_key(const char* url) override { keys->emplace_back(url); }
-};
-
-Read read_with_reader(const std::string& path, bool history) {
-  Read r;
-  FakePlatform platform;
-  Settings settings;
-  settings.flg_history_db = history;
-  std::snprintf(settings.fat_filename, sizeof settings.fat_filename, "%s", path.c_str());
-  Messages messages(platform);
-  messages.verbose = false;
-  auto page = std::make_unique<PageBuffer>();
-  auto batch = std::make_unique<EntryBatch>();
-  KeyList sink;
-  sink.keys = &r.keys;
-  IndexReader reader;
-  r.opened = open_index(reader, platform, settings, *page);
-  while (r.opened && read_page(reader, platform, *page)) {
-    ++r.pages;
-    EXPECT_EQ(parse_page(reader, platform, settings, messages, *page, *batch, &sink), 1);
-    for (uint32_t i = 0; i < batch->entry_count; ++i)
-      r.entries.emplace(batch->entries[i].url, batch->entries[i].cache_file);
+  Read(const std::string& path, bool history) {
+    testing::FakePlatform platform;
+    Settings settings;
+    settings.flg_history_db = history;
+    std::snprintf(settings.fat_filename, sizeof settings.fat_filename, "%s", path.c_str());
+    Messages messages(platform);
+    messages.verbose = false;
+    auto page = std::make_unique<PageBuffer>();
+    auto batch = std::make_unique<EntryBatch>();
+    IndexReader reader;
+    opened = open_index(reader, platform, settings, *page);
+    while (opened && read_page(reader, platform, *page)) {
+      EXPECT_EQ(parse_page(reader, platform, settings, messages, *page, *batch, this), 1);
+      for (uint32_t i = 0; i < batch->entry_count; ++i)
+        entries.emplace(batch->entries[i].url, batch->entries[i].cache_file);
+    }
+    close_index(reader, platform);
+    intel_cpu = settings.intel_cpu;
+    console = platform.console;
   }
-  close_index(reader, platform);
-  r.intel_cpu = settings.intel_cpu;
-  r.console = platform.console;
-  return r;
+};
+
+// What `a` holds beyond `b`, repeats counted.
+template <class T>
+std::multiset<T> minus(const std::multiset<T>& a, const std::multiset<T>& b) {
+  std::multiset<T> out;
+  std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::inserter(out, out.end()));
+  return out;
 }
 
-struct Config {
-  unsigned bsize;
-  int lorder;
-  int records;
-};
-
+// Many buckets and overflow pages, with replaced and deleted keys (stale copies on freed pages),
+// long URLs, a POST key, Shift-JIS bytes and big pairs.
 TEST(IndexAgainstLibrary, EveryLivePairIsFoundAndExtrasAreStaleCopies) {
-  const Manifest m = cache_manifest();
-  const Config configs[] = {{4096, 1234, 5}, {4096, 4321, 5}, {8192, 1234, 5}, {8192, 4321, 5},
-                            {4096, 1234, 3}, {4096, 4321, 3}, {8192, 1234, 3}, {8192, 4321, 3}};
-  for (const Config& c : configs) {
-    const std::string args = "--bsize " + std::to_string(c.bsize) + " --lorder " +
-                             std::to_string(c.lorder) + " --records " + std::to_string(c.records);
-    SCOPED_TRACE(args);
-    TempDir dir;
-    ASSERT_EQ(testing::run_mkcache(dir.file("cache"), m.text, args), 0);
-    const std::string index = dir.file("cache/FAT.DB");
-    const std::vector<DumpedPair> dumped = testing::dump_index(index);
+  std::string manifest;
+  std::set<Pair> ever_put;  // every pair put at some time, URL cut to 259 bytes
+  auto put = [&](const std::string& url, const std::string& name, const char* extra = "") {
+    manifest += manifest_escape(url) + " " + manifest_escape(name) + " nofile" + extra + "\n";
+    ever_put.emplace(url.substr(0, 259), name);
+  };
+  auto del = [&](const std::string& url) { manifest += "delete " + manifest_escape(url) + "\n"; };
+  auto page_url = [](int i) {
+    return "http://host" + std::to_string(i % 13) + ".example.com/dir" + std::to_string(i % 5) +
+           "/page" + std::to_string(i) + ".html";
+  };
+  for (int i = 0; i < 900; ++i) put(page_url(i), "M" + std::to_string(1000000 + i) + ".HTM");
+  for (int i = 0; i < 900; i += 7) del(page_url(i));
+  put("http://www.example.co.jp/dup.html", "M0DUP001.HTM");
+  put("http://www.example.co.jp/dup.html", "M0DUP002.HTM");
+  put("http://long.example.jp/" + std::string(280, 'a') + ".html", "M0LONG01.HTM");
+  put("http://long.example.jp/" + std::string(600, 'b') + ".html", "M0LONG02.HTM");
+  put("http://long.example.jp/" + std::string(236, 'c'), "M0LONG03.HTM");  // exactly 259
+  put("http://www.example.co.jp/cgi-bin/q.cgi?a=1", "M0POST01.HTM", " post=a=1&b=2");
+  put("http://\x82\xA0.example.jp/\x95\x5C.html", "M0SJIS01.HTM");
+  put("ftp://ftp.example.org/pub/file.tar.gz", "0A/cache35A1B2C3001A2F4.gz");
+  const std::string big = "http://big.example.jp/" + std::string(9000, 'p') + ".html";
+  put(big, "M0BIG001.HTM");
+  const std::string big2 = "http://big2.example.jp/" + std::string(5000, 'q');
+  put(big2, "M0BIG002.HTM");
+  del(big2);
 
-    std::multiset<Pair> want;
-    int internal = 0, big = 0, post = 0;
-    for (const DumpedPair& d : dumped) {
-      ASSERT_FALSE(d.is_raw) << d.url;
-      if (d.is_internal) {
-        ++internal;
-      } else if (m.big_urls.count(d.url)) {
-        ++big;
-      } else {
-        post += d.is_post;
-        want.emplace(cut259(d.url), d.cache_file);
-      }
-    }
-    ASSERT_EQ(internal, 3);
-    ASSERT_EQ(big, 1);
-    ASSERT_EQ(post, 1);
-    ASSERT_GT(want.size(), 700u);
+  for (const char* bsize : {"4096", "8192"}) {
+    for (const char* lorder : {"1234", "4321"}) {
+      for (const char* records : {"5", "3"}) {
+        const std::string args =
+            std::string("--bsize ") + bsize + " --lorder " + lorder + " --records " + records;
+        SCOPED_TRACE(args);
+        testing::TempDir dir;
+        ASSERT_EQ(testing::run_mkcache(dir.file("cache"), manifest, args), 0);
+        const std::string index = dir.file("cache/FAT.DB");
+        std::multiset<Pair> want;
+        int internal = 0, big_pairs = 0, post = 0;  // the cache holds what it should
+        for (const testing::DumpedPair& d : testing::dump_index(index)) {
+          ASSERT_FALSE(d.is_raw) << d.url;
+          internal += d.is_internal, big_pairs += d.url == big, post += d.is_post;
+          if (!d.is_internal && d.url != big) want.emplace(d.url.substr(0, 259), d.cache_file);
+        }
+        ASSERT_EQ(internal, 3);
+        ASSERT_EQ(big_pairs, 1);
+        ASSERT_EQ(post, 1);
+        ASSERT_GT(want.size(), 700u);
 
-    const Read got = read_with_reader(index, false);
-    EXPECT_EQ(got.opened, 1);
-    EXPECT_EQ(got.console, "");
-    EXPECT_EQ(got.intel_cpu, c.lorder == 1234 ? 1 : 0);
-    std::multiset<Pair> extra = got.entries;
-    for (const Pair& p : want) {
-      auto it = extra.find(p);
-      if (it == extra.end()) {
-        ADD_FAILURE() << "missing: " << p.first << " -> " << p.second;
-      } else {
-        extra.erase(it);
+        Read got(index, false);
+        EXPECT_EQ(got.opened, 1);
+        EXPECT_EQ(got.console, "");
+        EXPECT_EQ(got.intel_cpu, lorder[0] == '1' ? 1 : 0);
+        for (const Pair& p : minus(want, got.entries))
+          ADD_FAILURE() << "missing: " << p.first.substr(0, 80) << " -> " << p.second;
+        for (const Pair& p : minus(got.entries, want))
+          EXPECT_TRUE(ever_put.count(p)) << "unexplained: " << p.first.substr(0, 80);
       }
     }
-    int stale = 0;
-    for (const Pair& p : extra) {
-      if (m.ever_put.count(p)) {
-        ++stale;
-      } else {
-        ADD_FAILURE() << "unexplained entry: " << p.first.substr(0, 80) << " -> "
-                      << p.second.substr(0, 80);
-      }
-    }
-    std::printf("  %s: %zu pages, %zu live pairs, %d stale copies\n", args.c_str(),
-                size_t(got.pages), want.size(), stale);
   }
 }
 
 TEST(IndexAgainstLibrary, HistoryFileKeys) {
-  Manifest m;
+  auto url = [](int i) {
+    return "http://site" + std::to_string(i % 17) + ".example.net/p" + std::to_string(i) +
+           "?q=" + std::string(size_t(i % 40), 'x');
+  };
+  std::string manifest;
   std::set<std::string> urls;
   for (int i = 0; i < 400; ++i) {
-    std::string url = "http://site" + std::to_string(i % 17) + ".example.net/p" +
-                      std::to_string(i) + "?q=" + std::string(size_t(i % 40), 'x');
-    m.text += testing::manifest_escape(url) + " title=T" + std::to_string(i) + "\n";
-    urls.insert(url);
+    manifest += manifest_escape(url(i)) + " title=T" + std::to_string(i) + "\n";
+    urls.insert(url(i));
   }
-  for (int i = 0; i < 400; i += 9) {
-    m.del("http://site" + std::to_string(i % 17) + ".example.net/p" + std::to_string(i) +
-          "?q=" + std::string(size_t(i % 40), 'x'));
-  }
+  for (int i = 0; i < 400; i += 9) manifest += "delete " + manifest_escape(url(i)) + "\n";
   for (const char* form : {"--history=4", "--history=3"}) {
     for (const char* lorder : {"1234", "4321"}) {
       const std::string args = std::string(form) + " --lorder " + lorder;
       SCOPED_TRACE(args);
-      TempDir dir;
-      ASSERT_EQ(testing::run_mkcache(dir.file("h"), m.text, args), 0);
+      testing::TempDir dir;
+      ASSERT_EQ(testing::run_mkcache(dir.file("h"), manifest, args), 0);
       const std::string index = dir.file("h/NETSCAPE.HST");
       std::multiset<std::string> want;
-      for (const DumpedPair& d : testing::dump_index(index, "--history")) want.insert(d.url);
+      for (const testing::DumpedPair& d : testing::dump_index(index, "--history"))
+        want.insert(d.url);
       ASSERT_GT(want.size(), 300u);
 
-      const Read got = read_with_reader(index, true);
+      Read got(index, true);
       EXPECT_EQ(got.opened, 1);
       EXPECT_TRUE(got.entries.empty());
-      std::multiset<std::string> extra(got.keys.begin(), got.keys.end());
-      for (const std::string& u : want) {
-        auto it = extra.find(u);
-        if (it == extra.end()) {
-          ADD_FAILURE() << "missing: " << u;
-        } else {
-          extra.erase(it);
-        }
-      }
-      for (const std::string& u : extra) {
-        EXPECT_TRUE(urls.count(u)) << "unexplained key: " << u;
-      }
-      // Keys are shown one per line; messages.verbose is off here, so nothing reaches the console.
-      EXPECT_EQ(got.console, "");
+      for (const std::string& u : minus(want, got.keys)) ADD_FAILURE() << "missing: " << u;
+      for (const std::string& u : got.keys) EXPECT_TRUE(urls.count(u)) << "unexplained: " << u;
+      EXPECT_EQ(got.console, "");  // keys are shown only while messages.verbose is on
     }
   }
 }
