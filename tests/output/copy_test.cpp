@@ -1,105 +1,72 @@
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "output/output_fixture.h"
+#include "support/japanese.h"
 
 namespace volari::testing {
 namespace {
 
 using namespace std::string_literals;
-using CopyTest = OutputTest;
-
-EntryFlags page_flags() {
-  EntryFlags f;
-  f.flg_graphic = 0;
-  return f;
-}
 
 // A cached file in a cache directory, copied to a nested output path, as the pipeline names them.
 constexpr char kCache[] = ".\\CACHE\\M0001.HTM";
 constexpr char kOut[] = ".\\OUT\\DIR\\INDEX.HTM";
 constexpr char kCacheNative[] = "CACHE/M0001.HTM";
 constexpr char kOutNative[] = "OUT/DIR/INDEX.HTM";
+constexpr time_t kWritten = 900374721;  // 1998-07-14 00:05:21 UTC
 
-class CopyFiles : public CopyTest {
+class CopyFiles : public OutputTest {
  protected:
-  void SetUp() override {
-    CopyTest::SetUp();
-    std::filesystem::create_directories("CACHE");
-    std::filesystem::create_directories("OUT/DIR");
-  }
-  int copy(const std::string& content, const EntryFlags& flags) {
-    put(kCacheNative, content);
-    return copy_cache_file(ctx, flags, kCache, kOut);
-  }
+  CopyFiles() { std::filesystem::create_directories("OUT/DIR"); }
 };
 
-struct TextCase {
-  const char* name;
-  std::string in;
-  std::string out;
-};
-
-const TextCase kTextCases[] = {
-    {"bare LF becomes CR LF", "<html>\nline\n", "<html>\r\nline\r\n"},
-    {"CR LF stays CR LF", "a\r\nb\r\n", "a\r\nb\r\n"},
-    {"last line without a line end", "a\nb", "a\r\nb"},
-    {"0x1A ends the input",
-     "a\nb\x1a"
-     "c\nd\n",
-     "a\r\nb"},
-    {"euc converted, byte count kept", "\xa4\xa2\xa4\xa4\n", "\x82\xa0\x82\xa2\r\n"},
-    {"jis converted, escapes dropped", "x\x1b$B\x24\x22\x1b(By\n", "x\x82\xa0y\r\n"},
-    {"line break inside a jis run joins lines", "\x1b$B\x30\x21\x30\nA\n",
-     "\x88\x9f\x88\x88"
-     "A\r\n"},
-    {"sjis kept", "\x83\x5c\x95\x5c\n", "\x83\x5c\x95\x5c\r\n"},
-    {"lead byte at the end of the file", "AB\x82", "AB\x82"},
-    {"empty", "", ""},
-};
-
-TEST_F(CopyFiles, TextMode) {
-  for (const TextCase& c : kTextCases) {
-    EXPECT_EQ(copy(c.in, page_flags()), 1) << c.name;
-    EXPECT_EQ(get(kOutNative), c.out) << c.name;
+// Every copy: its bytes by mode, the title found on the way and the cached file's times.
+TEST_F(CopyFiles, ContentTitleAndTimesByMode) {
+  std::string long_line(70000, 'a');
+  long_line[32510] = '\xa4';  // an EUC character split across two pieces stays two bytes
+  long_line[32511] = '\xa2';
+  const std::string mixed = "<title>\xa4\xa2</title>\nline\x1a\0tail\n"s;
+  const std::string mixed_text = "<title>\x82\xa0</title>\r\nline";
+  const struct {
+    int graphic, shiftjis;
+    std::string in, out;
+    std::string title = "";
+  } cases[] = {
+      // Text mode: CR LF line ends, the input ends at 0x1A, each line converted on its own.
+      {0, 1, "a\nb\r\nc", "a\r\nb\r\nc"},
+      {0, 1, "a\nb\x1az\nd\n", "a\r\nb"},
+      {0, 1, "\xa4\xa2x\x1b$B\x24\x22\x1b(By\x83\x5c\n", "\x82\xa0x\x82\xa0y\x83\x5c\r\n"},
+      {0, 1, "\x1b$B\x30\x21\x30\nZ\n", "\x88\x9f\x88\x88Z\r\n"},  // the LF is half a JIS pair
+      {0, 1, "AB\x82", "AB\x82"},                    // lead byte at the end of the file
+      {0, 1, long_line + "\n", long_line + "\r\n"},  // arrives in pieces
+      {0, 1, "", ""},
+      {1, 1, "", ""},
+      // Text mode only for a page (any flag other than 1) with conversion on (any non-zero).
+      {0, 0, mixed, mixed, "\xa4\xa2"},
+      {1, 1, mixed, mixed, "\xa4\xa2"},
+      {2, 1, mixed, mixed_text, "\x82\xa0"},
+      {0, 7, mixed, mixed_text, "\x82\xa0"},
+      // The title of a text copy ends with its line, that of a binary one does not.
+      {0, 1, "<TITLE>a\nb</TITLE>", "<TITLE>a\r\nb</TITLE>", "a\n"},
+      {0, 0, "<TITLE>a\r\nb</TITLE>", "<TITLE>a\r\nb</TITLE>", "a\r\nb"},
+  };
+  // Ahead of the clock, so that reading the source does not move it (relatime).
+  const time_t accessed = time(nullptr) + 7200;
+  for (const auto& c : cases) {
+    settings.flg_shiftjis = c.shiftjis;
+    std::strcpy(state->page_title, "left from the entry before");
+    put(kCacheNative, c.in);
+    set_times(kCacheNative, accessed, kWritten);
+    EXPECT_EQ(copy_cache_file(ctx, EntryFlags{c.graphic}, kCache, kOut), 1) << &c - cases;
+    EXPECT_EQ(get(kOutNative), c.out) << &c - cases;
+    EXPECT_EQ(std::string(state->page_title), c.title) << &c - cases;
+    EXPECT_EQ(status(kOutNative).st_mtime, kWritten) << &c - cases;
+    EXPECT_EQ(status(kOutNative).st_atime, accessed) << &c - cases;
   }
   EXPECT_EQ(platform.console, "");
-}
-
-TEST_F(CopyFiles, LongLineArrivesInPiecesAndLosesNothing) {
-  std::string line(70000, 'a');
-  line[32510] = '\xa4';  // an EUC character split across two pieces stays two bytes
-  line[32511] = '\xa2';
-  ASSERT_EQ(copy(line + "\n", page_flags()), 1);
-  EXPECT_EQ(get(kOutNative), line + "\r\n");
-}
-
-struct ModeCase {
-  const char* name;
-  int graphic;
-  int shiftjis;
-  bool text;
-};
-
-const ModeCase kModes[] = {
-    {"page, conversion on", 0, 1, true},
-    {"page, conversion off", 0, 0, false},
-    {"image, conversion on", 1, 1, false},
-    {"image, conversion off", 1, 0, false},
-    {"flag other than 1 counts as a page", 2, 1, true},
-    {"any non-zero setting converts", 0, 7, true},
-};
-
-TEST_F(CopyFiles, ModeByImageFlagAndSetting) {
-  const std::string content = "<title>\xa4\xa2</title>\nline\x1a\0tail\n"s;
-  const std::string as_text = "<title>\x82\xa0</title>\r\nline";
-  for (const ModeCase& m : kModes) {
-    settings.flg_shiftjis = m.shiftjis;
-    EntryFlags f;
-    f.flg_graphic = m.graphic;
-    ASSERT_EQ(copy(content, f), 1) << m.name;
-    EXPECT_EQ(get(kOutNative), m.text ? as_text : content) << m.name;
-  }
 }
 
 TEST_F(CopyFiles, BinaryCopyMovesWholeChunks) {
@@ -115,170 +82,63 @@ TEST_F(CopyFiles, BinaryCopyMovesWholeChunks) {
   EXPECT_EQ(get(kOutNative), image);
 }
 
-TEST_F(CopyFiles, EmptyFileGivesEmptyCopyWithTimes) {
-  const time_t written = utc(1998, 7, 14, 0, 5, 21);
-  for (int graphic : {0, 1}) {
-    put(kCacheNative, "");
-    set_times(kCacheNative, written + 100, written);
-    EntryFlags f;
-    f.flg_graphic = graphic;
-    ASSERT_EQ(copy_cache_file(ctx, f, kCache, kOut), 1);
-    EXPECT_TRUE(exists(kOutNative));
-    EXPECT_EQ(get(kOutNative), "");
-    EXPECT_EQ(status(kOutNative).st_mtime, written) << graphic;
-  }
-}
-
-TEST_F(CopyFiles, CopyGetsTheCachedFilesTimes) {
-  struct {
-    int graphic;
-    std::string content;
-  } cases[] = {{0, "<html>\n"}, {1, std::string(40000, 'x')}};
-  const time_t written = utc(1998, 7, 14, 0, 5, 21);
-  // Ahead of the clock, so that reading the source does not move it (relatime).
-  const time_t accessed = time(nullptr) + 7200;
-  for (const auto& c : cases) {
-    put(kCacheNative, c.content);
-    set_times(kCacheNative, accessed, written);
-    EntryFlags f;
-    f.flg_graphic = c.graphic;
-    ASSERT_EQ(copy_cache_file(ctx, f, kCache, kOut), 1);
-    EXPECT_EQ(status(kOutNative).st_mtime, written) << c.graphic;
-    EXPECT_EQ(status(kOutNative).st_atime, status(kCacheNative).st_atime) << c.graphic;
-    EXPECT_EQ(status(kOutNative).st_atime, accessed) << c.graphic;
-  }
-}
-
-TEST_F(CopyFiles, FailedTimeStampKeepsCopyButNotTimes) {
-  put(kCacheNative, "data\n");
-  set_times(kCacheNative, utc(1998, 7, 14, 0, 5, 21), utc(1998, 7, 14, 0, 5, 21));
-  for (int graphic : {0, 1}) {
-    int opens_of_out = 0;
-    platform.fail = [&](const char* op, const char* path) {
-      if (std::strcmp(op, "open") == 0 && std::strcmp(path, kOut) == 0) ++opens_of_out;
-      return std::strcmp(op, "set_file_times") == 0;
-    };
-    EntryFlags f;
-    f.flg_graphic = graphic;
-    EXPECT_EQ(copy_cache_file(ctx, f, kCache, kOut), 1) << graphic;
-    EXPECT_EQ(opens_of_out, 1);  // the times go on through the handle of the copy
-    EXPECT_EQ(get(kOutNative), graphic ? "data\n" : "data\r\n");
-    EXPECT_NE(status(kOutNative).st_mtime, utc(1998, 7, 14, 0, 5, 21));
-    platform.fail = nullptr;
-  }
-  EXPECT_EQ(platform.console, "");
-}
-
-struct FailCase {
-  const char* name;
-  int graphic;
-  const char* op;  // the operation made to fail
-  const char* path;
-  int nth;                  // its n-th call fails (1 = the first)
-  bool destination_exists;  // after the copy
-  size_t kept;              // bytes the destination keeps
-};
-
-const FailCase kFails[] = {
-    {"text: source does not open", 0, "open", kCache, 1, false, 0},
-    {"binary: source does not open", 1, "open", kCache, 1, false, 0},
-    {"text: destination does not open", 0, "open", kOut, 1, false, 0},
-    {"binary: destination does not open", 1, "open", kOut, 1, false, 0},
-    {"binary: read fails", 1, "read", "", 1, true, 0},
-    {"binary: second read fails", 1, "read", "", 2, true, 32512},
-    {"binary: second write fails", 1, "write", "", 2, true, 32512},
-    {"binary: close fails", 1, "close", "", 1, true, 40000},
-    {"text: write fails", 0, "write", "", 1, true, 0},
-    {"text: close fails", 0, "close", "", 1, true, 40001},
-};
-
 TEST_F(CopyFiles, FailuresReturnZeroAndSayWhy) {
+  const char* const kTimes = "set_file_times";
+  const struct {
+    int graphic;
+    const char* op;  // the operation made to fail
+    const char* path;
+    int nth;     // its n-th call fails (1 = the first)
+    long kept;   // bytes the destination keeps; -1: not even created
+    int result;  // a copy without its times still counts
+  } cases[] = {
+      {0, "open", kCache, 1, -1, 0}, {1, "open", kCache, 1, -1, 0}, {0, "open", kOut, 1, -1, 0},
+      {1, "open", kOut, 1, -1, 0},   {1, "read", "", 2, 32512, 0},  {1, "write", "", 2, 32512, 0},
+      {1, "close", "", 1, 40000, 0}, {0, "read", "", 1, 0, 0},      {0, "write", "", 1, 0, 0},
+      {0, "close", "", 1, 40001, 0}, {0, kTimes, "", 1, 40001, 1},  {1, kTimes, "", 1, 40000, 1},
+  };
   const std::string content = std::string(39999, 'x') + "\n";
-  for (const FailCase& c : kFails) {
+  for (const auto& c : cases) {
     std::filesystem::remove(kOutNative);
     put(kCacheNative, content);
+    std::strcpy(state->page_title, "stale");
     platform.console.clear();
+    platform.opens.clear();
     int calls = 0;
     platform.fail = [&](const char* op, const char* path) {
       return std::strcmp(op, c.op) == 0 && std::strcmp(path, c.path) == 0 && ++calls == c.nth;
     };
-    EntryFlags f;
-    f.flg_graphic = c.graphic;
-    EXPECT_EQ(copy_cache_file(ctx, f, kCache, kOut), 0) << c.name;
+    const std::string name = std::to_string(c.graphic) + " " + c.op + " " + c.path;
+    EXPECT_EQ(copy_cache_file(ctx, EntryFlags{c.graphic}, kCache, kOut), c.result) << name;
     platform.fail = nullptr;
-    EXPECT_EQ(platform.console, kCopyFailedBytes) << c.name;
-    EXPECT_EQ(exists(kOutNative), c.destination_exists) << c.name;
-    if (c.destination_exists) {
-      EXPECT_EQ(get(kOutNative).size(), c.kept) << c.name;
-    }
+    EXPECT_EQ(platform.console, c.result ? "" : ja::kCopyFailed) << name;
+    EXPECT_EQ(dir.exists(kOutNative) ? static_cast<long>(get(kOutNative).size()) : -1, c.kept)
+        << name;
+    EXPECT_STREQ(state->page_title, "") << name;
+    // The times go on through the handle of the copy: the destination is opened once.
+    EXPECT_LE(std::count(platform.opens.begin(), platform.opens.end(), kOut), 1) << name;
   }
-}
-
-TEST_F(CopyFiles, FailedSourceLeavesAnEarlierCopyAlone) {
-  put(kOutNative, "earlier copy");
-  EXPECT_EQ(copy_cache_file(ctx, page_flags(), ".\\CACHE\\MISSING", kOut), 0);
-  EXPECT_EQ(get(kOutNative), "earlier copy");
-}
-
-TEST_F(CopyFiles, FailureMessageOnlyWhileVerbose) {
-  messages.verbose = false;
-  EXPECT_EQ(copy_cache_file(ctx, page_flags(), ".\\CACHE\\MISSING", kOut), 0);
+  messages.verbose = false;  // the failure is a verbose message
+  platform.console.clear();
+  EXPECT_EQ(copy_cache_file(ctx, EntryFlags{0}, ".\\CACHE\\MISSING", kOut), 0);
   EXPECT_EQ(platform.console, "");
 }
 
 TEST_F(CopyFiles, DebugLines) {
-  struct {
-    int level;
-    int graphic;
+  const std::string arrow = std::string(kCache) + " -> " + kOut + "\n";
+  const std::string lines =
+      arrow + "copybuf=\xa4\xa2\n\ncache  =\x82\xa0\n\ncopybuf=z\ncache  =z\n";
+  const struct {
+    int level, graphic;
     std::string console;
-  } cases[] = {
-      {0, 0, ""},
-      {1, 0, std::string(kCache) + " -> " + kOut + "\n"},
-      {2, 1, std::string(kCache) + " -> " + kOut + "\n"},
-      {3, 1, std::string(kCache) + " -> " + kOut + "\n"},
-      {3, 0,
-       std::string(kCache) + " -> " + kOut +
-           "\ncopybuf=\xa4\xa2\n\ncache  =\x82\xa0\n\ncopybuf=z\ncache  =z\n"},
-  };
+  } cases[] = {{0, 0, ""}, {1, 0, arrow}, {2, 0, arrow}, {3, 1, arrow}, {3, 0, lines}};
+  put(kCacheNative, "\xa4\xa2\nz");
   for (const auto& c : cases) {
     settings.flg_debug = c.level;
     platform.console.clear();
-    EntryFlags f;
-    f.flg_graphic = c.graphic;
-    ASSERT_EQ(copy("\xa4\xa2\nz", f), 1);
+    ASSERT_EQ(copy_cache_file(ctx, EntryFlags{c.graphic}, kCache, kOut), 1);
     EXPECT_EQ(platform.console, c.console) << c.level << " " << c.graphic;
   }
-}
-
-TEST_F(CopyFiles, TitleIsFoundDuringTheCopy) {
-  struct {
-    const char* name;
-    int graphic;
-    int shiftjis;
-    std::string content;
-    std::string title;
-  } cases[] = {
-      {"text", 0, 1, "<html><title>Welcome</title>\n", "Welcome"},
-      {"text, converted", 0, 1, "<title>\xa4\xa2</title>\n", "\x82\xa0"},
-      {"text, stops at the line end", 0, 1, "<TITLE>Welcome\nback</TITLE>\n", "Welcome\n"},
-      {"binary, across lines", 0, 0, "<TITLE>Welcome\r\nback</TITLE>\n", "Welcome\r\nback"},
-      {"binary, not converted", 0, 0, "<title>\xa4\xa2</title>", "\xa4\xa2"},
-      {"no title", 0, 1, "<html>\n", ""},
-  };
-  for (const auto& c : cases) {
-    settings.flg_shiftjis = c.shiftjis;
-    std::strcpy(state->page_title, "left from the entry before");
-    EntryFlags f;
-    f.flg_graphic = c.graphic;
-    ASSERT_EQ(copy(c.content, f), 1) << c.name;
-    EXPECT_EQ(std::string(state->page_title), c.title) << c.name;
-  }
-}
-
-TEST_F(CopyFiles, PageTitleEmptiedAlsoWhenTheCopyFails) {
-  std::strcpy(state->page_title, "stale");
-  EXPECT_EQ(copy_cache_file(ctx, page_flags(), ".\\CACHE\\MISSING", kOut), 0);
-  EXPECT_STREQ(state->page_title, "");
 }
 
 }  // namespace
