@@ -3,62 +3,46 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "testlib/fake_platform.h"
+#include "testlib/temp_dir.h"
 
 namespace volari::testing {
 
 class ConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/volari-config-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = std::filesystem::canonical(tmpl).string();
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(root_);
   }
-  void TearDown() override {
-    std::filesystem::current_path(old_);
-    std::filesystem::remove_all(root_);
-  }
+  void TearDown() override { std::filesystem::current_path(old_); }
 
-  static void put(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  static std::string get(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  static bool exists(const std::string& path) { return std::filesystem::exists(path); }
-  // Names in a directory, sorted.
-  static std::vector<std::string> names(const std::string& dir) {
+  // Files by their path below the directory, whatever the current directory is by then.
+  void put(const std::string& rel, const std::string& bytes) const { dir_.write_file(rel, bytes); }
+  std::string get(const std::string& rel) const { return dir_.read_file(rel); }
+  // Names in a directory below the directory, sorted.
+  std::vector<std::string> names(const std::string& rel = "") const {
     std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    for (const auto& e : std::filesystem::directory_iterator(dir_.file(rel))) {
       out.push_back(e.path().filename().string());
     }
     std::sort(out.begin(), out.end());
     return out;
   }
-  // A native path in the program's form ('/' becomes '\').
   static std::string program_form(std::string path) {
-    for (char& c : path) {
-      if (c == '/') c = '\\';
-    }
+    path_from_native(&path[0]);
     return path;
   }
   static std::string cwd() { return std::filesystem::current_path().string(); }
 
   FakePlatform platform_;
-  std::string root_;
+  TempDir dir_;
+  const std::string root_ = std::filesystem::canonical(dir_.path()).string();
   std::filesystem::path old_;
 };
 

@@ -1,8 +1,9 @@
-// Helpers of the platform tests: program-form paths, and child processes whose standard
-// streams are arranged (pseudo-terminal, pipe, /dev/null) before they build their own platform.
+// Helpers of the platform tests: a scratch directory, and child processes whose standard
+// streams are arranged (pseudo-terminal or pipe) before they build their own platform.
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -11,44 +12,59 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "testlib/temp_dir.h"
 
 namespace volari::platform_test {
 
-// `native` in program form ('\' as separator), with `name` (which may hold '\') after it.
-inline std::string prog(const std::string& native, const std::string& name = "") {
-  std::string p = native;
-  path_from_native(p.data());
-  return name.empty() ? p : p + "\\" + name;
-}
-
-// What a child wrote to its report pipe, and how it ended.
-struct ChildRun {
-  std::string report;
-  bool finished = false;  // ended by itself within the time limit
-  int exit_code = -1;
+// A scratch directory for a test of the real platform.
+class PlatformDirTest : public ::testing::Test {
+ protected:
+  // Program-form path of `name` (which may hold '\') in the directory.
+  std::string at(const std::string& name) const {
+    std::string path = dir.file(name);
+    path_from_native(path.data());
+    return path;
+  }
+  Platform& p = system_platform();
+  testing::TempDir dir;
 };
 
-inline void report_int(int fd, int value) {
-  ssize_t ignored = ::write(fd, &value, sizeof value);
+// What a child wrote to its report pipe, and whether it ended by itself within the time limit.
+struct ChildRun {
+  std::string report;
+  bool finished = false;
+};
+
+// In a child: reports `value` as text followed by a blank.
+inline void report(int fd, int value) {
+  const std::string text = std::to_string(value) + " ";
+  ssize_t ignored = ::write(fd, text.data(), text.size());
   (void)ignored;
 }
 
-inline std::vector<int> report_ints(const std::string& report) {
-  std::vector<int> out(report.size() / sizeof(int));
-  if (!out.empty()) std::memcpy(out.data(), report.data(), out.size() * sizeof(int));
+// Reads `fd` until its end (`*ended` set), `n` bytes or `limit_ms`, whichever comes first.
+inline std::string read_for(int fd, int limit_ms, size_t n = SIZE_MAX, bool* ended = nullptr) {
+  std::string out;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+  while (out.size() < n && std::chrono::steady_clock::now() < end) {
+    struct pollfd p = {fd, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) continue;
+    char buf[256];
+    const ssize_t r = ::read(fd, buf, sizeof buf);
+    if (r <= 0) {
+      if (ended) *ended = true;
+      break;
+    }
+    out.append(buf, static_cast<size_t>(r));
+  }
   return out;
-}
-
-inline long elapsed_ms(std::chrono::steady_clock::time_point since) {
-  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - since)
-                               .count());
 }
 
 // Forks. The child runs `body` with the write end of a report pipe and ends with _exit(0); it
@@ -63,11 +79,6 @@ inline ChildRun run_child(const std::function<void(int report)>& body,
   std::fflush(stdout);
   std::fflush(stderr);
   const pid_t pid = ::fork();
-  if (pid < 0) {
-    ::close(fds[0]);
-    ::close(fds[1]);
-    return run;
-  }
   if (pid == 0) {
     ::close(fds[0]);
     ::signal(SIGHUP, SIG_IGN);
@@ -75,28 +86,18 @@ inline ChildRun run_child(const std::function<void(int report)>& body,
     ::_exit(0);
   }
   ::close(fds[1]);
-  if (parent) parent();
-  const auto start = std::chrono::steady_clock::now();
-  bool timed_out = false;
-  for (;;) {
-    const long left = limit_ms - elapsed_ms(start);
-    if (left <= 0) {
-      timed_out = true;
-      break;
-    }
-    struct pollfd p = {fds[0], POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-    char buf[256];
-    const ssize_t n = ::read(fds[0], buf, sizeof buf);
-    if (n <= 0) break;
-    run.report.append(buf, static_cast<size_t>(n));
+  if (pid < 0) {
+    ::close(fds[0]);
+    return run;
   }
+  if (parent) parent();
+  bool ended = false;
+  run.report = read_for(fds[0], limit_ms, SIZE_MAX, &ended);
   ::close(fds[0]);
-  if (timed_out) ::kill(pid, SIGKILL);
+  if (!ended) ::kill(pid, SIGKILL);
   int status = 0;
   ::waitpid(pid, &status, 0);
-  run.finished = !timed_out && WIFEXITED(status);
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.finished = ended && WIFEXITED(status);
   return run;
 }
 
@@ -127,20 +128,6 @@ struct Pty {
       ::ioctl(slave, TIOCSCTTY, 0);
     }
     ::dup2(slave, STDIN_FILENO);
-  }
-  // Reads what the terminal's programs wrote until `n` bytes came or `limit_ms` passed.
-  std::string output(size_t n, int limit_ms = 3000) const {
-    std::string out;
-    const auto start = std::chrono::steady_clock::now();
-    while (out.size() < n && elapsed_ms(start) < limit_ms) {
-      struct pollfd p = {master, POLLIN, 0};
-      if (::poll(&p, 1, 50) <= 0) continue;
-      char buf[256];
-      const ssize_t r = ::read(master, buf, sizeof buf);
-      if (r <= 0) break;
-      out.append(buf, static_cast<size_t>(r));
-    }
-    return out;
   }
 };
 
