@@ -178,10 +178,13 @@ void convert_entry(PipelineContext& p, OutputContext& output, const CacheEntry& 
     }
     if (last != std::string::npos && last > 0) {
       const std::string dir = e.out_path.substr(0, last);
-      if (s.flg_dir_time != 0) {
-        make_dirs_dated(p.platform, dir.c_str(), e.cache_path.c_str(), p.dated);
-      } else {
-        make_dirs(p.platform, dir.c_str());
+      if (p.known.made.count(dir) == 0) {
+        if (s.flg_dir_time != 0) {
+          make_dirs_dated(p.platform, dir.c_str(), e.cache_path.c_str(), p.dated);
+        } else {
+          make_dirs(p.platform, dir.c_str());
+        }
+        if (dir_exists(p.platform, dir.c_str())) p.known.made.insert(dir);
       }
     }
   }

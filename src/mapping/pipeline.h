@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 
 #include "config/settings.h"
 #include "index/cache_entry.h"
@@ -26,6 +27,12 @@ struct EntryMapping {
   EntryFlags flags;
 };
 
+// Output directories known to exist in this run: an entry whose directory is among them makes
+// none, which spares the probe of every directory on its path.
+struct KnownDirs {
+  std::unordered_set<std::string> made;
+};
+
 struct PipelineContext {
   Platform& platform;
   const Settings& settings;
@@ -33,6 +40,7 @@ struct PipelineContext {
   RunCounters& counters;
   EntryMapping& mapping;
   DatedDirs& dated;
+  KnownDirs& known;
 };
 
 // Works through entries 0 .. entry_count - 1 in order. Returns 0 when Escape was pressed (the

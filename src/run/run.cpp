@@ -15,7 +15,7 @@ OutputContext Run::output_context() {
 }
 
 PipelineContext Run::pipeline_context() {
-  return PipelineContext{platform, settings, messages, counters, mapping, dated};
+  return PipelineContext{platform, settings, messages, counters, mapping, dated, known_dirs};
 }
 
 void Run::history_key(const char* url) {
@@ -101,8 +101,12 @@ int end_run(Run& run) {
   // LAST_TIME promises that everything cached before it has been converted: store it only after
   // a real run that took every page, and store the run's start, so that a page cached while the
   // run was going is taken next time.
+  // A settings file is never made just for it: one holding nothing but LAST_TIME would make every
+  // other key of the next run absent, and that run would find no index.
   const bool complete = index_was_open && run.index_read_to_end && s.flg_test == 0;
-  if (!s.flg_history_db && complete) store_last_time(run.platform, s, run.start_packed);
+  if (!s.flg_history_db && complete && file_exists(run.platform, s.sec_profile)) {
+    store_last_time(run.platform, s, run.start_packed);
+  }
 
   if (s.flg_wait_key) {
     run.messages.msg_printf("%s", ja::kKeyPrompt);

@@ -30,6 +30,7 @@ class Run final : public HistoryKeySink {
   OutputState output;
   EntryMapping mapping;
   DatedDirs dated;
+  KnownDirs known_dirs;
 
   // The run clock: local time and tick count at the start.
   DateTime start_time;

@@ -55,8 +55,12 @@ int file_exists(Platform& platform, const char* path) {
 }
 
 int dir_exists(Platform& platform, const char* path) {
-  if (file_exists(platform, path)) return 0;
-  if (platform.attributes(path) != -1) return 1;
+  // The attributes first: a directory is never opened as a file, so only for anything else is
+  // the open of "a readable file is not a directory" needed.
+  const int attributes = platform.attributes(path);
+  if (attributes != -1) {
+    return (attributes & kAttrDirectory) != 0 || !file_exists(platform, path) ? 1 : 0;
+  }
   const char d = path[0];
   const bool letter = (d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z');
   if (letter && path[1] == ':' && path[2] == '\0') return 1;

@@ -22,6 +22,9 @@ inline std::string program_form(const std::string& native) {
   return p;
 }
 
+// The settings file of the in-process runs: a complete run rewrites its LAST_TIME.
+inline const std::string kSettingsFile = "[DIR]\r\nLAST_TIME=1997/03/29 12:34\r\n";
+
 class RunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -35,6 +38,7 @@ class RunTest : public ::testing::Test {
     copy_text(s.log_filename, (root + "\\out\\LOG.TXT").c_str());
     copy_text(s.sec_profile, (root + "\\VOLARI.INI").c_str());
     dir.write_file("out/.keep", "");
+    dir.write_file("VOLARI.INI", kSettingsFile);
   }
 
   void make_cache(const std::string& manifest, const std::string& args = "") {

@@ -1,5 +1,6 @@
 // Whole runs in-process, on caches written by the real Berkeley DB library, with a fake clock,
 // console and keyboard.
+#include <cstdio>
 #include <string>
 
 #include "run/clock_step.h"
@@ -70,7 +71,7 @@ TEST_F(RunTest, MissingIndexShowsBannerErrorEndAndZeroSummary) {
                            ja::kEndMessage + summary(0, 0, 0, 0, 0, 0, 0, 0);
   EXPECT_EQ(fake.console, want);
   // Nothing was converted, so the last-run time must not move on.
-  EXPECT_FALSE(dir.exists("VOLARI.INI"));
+  EXPECT_EQ(dir.read_file("VOLARI.INI"), kSettingsFile);
 }
 
 TEST_F(RunTest, CompleteRunStoresItsStartTimeAsLastTime) {
@@ -80,12 +81,19 @@ TEST_F(RunTest, CompleteRunStoresItsStartTimeAsLastTime) {
   EXPECT_EQ(dir.read_file("VOLARI.INI"), "[DIR]\r\nLAST_TIME=2001/03/29 14:05\r\n");
 }
 
+TEST_F(RunTest, NoSettingsFileIsMadeJustForLastTime) {
+  make_cache(kMixedCache);
+  std::remove(dir.file("VOLARI.INI").c_str());
+  run_pages(*run);
+  EXPECT_FALSE(dir.exists("VOLARI.INI"));
+}
+
 TEST_F(RunTest, EscapeAtTheTopOfThePassEndsTheRunWithoutLastTime) {
   make_cache(kMixedCache);
   fake.keys.push_back(27);
   run_pages(*run);
   EXPECT_EQ(fake.console, banner() + ja::kEndMessage + summary(0, 0, 0, 0, 0, 0, 0, 0));
-  EXPECT_FALSE(dir.exists("VOLARI.INI"));
+  EXPECT_EQ(dir.read_file("VOLARI.INI"), kSettingsFile);
   EXPECT_FALSE(dir.exists("out/HISTORY.HTM"));
 }
 
@@ -97,7 +105,7 @@ TEST_F(RunTest, EscapeWhileParsingConvertsNothing) {
   };
   run_pages(*run);
   EXPECT_EQ(fake.console, banner() + ja::kEndMessage + summary(0, 0, 0, 0, 0, 0, 0, 0));
-  EXPECT_FALSE(dir.exists("VOLARI.INI"));
+  EXPECT_EQ(dir.read_file("VOLARI.INI"), kSettingsFile);
 }
 
 TEST_F(RunTest, LetterKeysHaveNoEffect) {
@@ -113,7 +121,7 @@ TEST_F(RunTest, TestLevelOneParsesEveryPageAndConvertsNothing) {
   run_pages(*run);
   EXPECT_EQ(fake.console, banner() + ja::kEndMessage + summary(0, 0, 0, 0, 0, 0, 0, 0));
   EXPECT_FALSE(dir.exists("out/BB"));
-  EXPECT_FALSE(dir.exists("VOLARI.INI"));  // a test run converts nothing
+  EXPECT_EQ(dir.read_file("VOLARI.INI"), kSettingsFile);  // a test run converts nothing
 }
 
 TEST_F(RunTest, DebugLevelTwoShowsOneHttpLinePerEntry) {
@@ -163,7 +171,7 @@ TEST_F(RunTest, HistoryModeWritesOneLinePerKeyAndNoSummary) {
   EXPECT_NE(page.find("    <DT><A HREF=\"http://aa.bb/two.html\">http://aa.bb/two.html</A>\r\n"),
             std::string::npos);
   EXPECT_EQ(fake.console.find(summary(0, 0, 0, 0, 0, 0, 0, 0)), std::string::npos);
-  EXPECT_FALSE(dir.exists("VOLARI.INI"));
+  EXPECT_EQ(dir.read_file("VOLARI.INI"), kSettingsFile);
   EXPECT_FALSE(fake.clock_sets.empty());
 }
 

@@ -74,10 +74,12 @@ FileHandle PosixPlatform::open_file(const char* path, FileMode mode) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return kNoFile;
   struct stat st;
-  // Windows opens no directory as a file; a device or FIFO is no file to read either.
-  const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) &&
-                  (mode != FileMode::read || S_ISREG(st.st_mode)) &&
-                  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+  // Windows opens no directory as a file; a device or FIFO is no file to read either. A regular
+  // file ignores O_NONBLOCK, so only anything else is switched back to blocking.
+  const bool ok =
+      ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) &&
+      (mode != FileMode::read || S_ISREG(st.st_mode)) &&
+      (S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0);
   if (!ok) {
     ::close(fd);
     return kNoFile;
