@@ -2,7 +2,6 @@
 // sequential read (seq) over the same index file, both from a warm file cache.
 //
 //   index_bench INDEX_FILE [PASSES]        (PASSES: 5; the best pass of each counts)
-#include <dlfcn.h>
 #include <fcntl.h>
 
 #include <chrono>
@@ -11,33 +10,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "index/index_reader.h"
+#include "libdb185.h"
 
 namespace {
 
 using namespace volari;
 using Clock = std::chrono::steady_clock;
 
-// Berkeley DB 1.85 (libdb.so.2 of libdb1-compat), which ships no header.
-struct DBT {
-  void* data;
-  size_t size;
-};
-enum DBTYPE { DB_BTREE, DB_HASH, DB_RECNO };
-struct DB {
-  DBTYPE type;
-  int (*close)(DB*);
-  int (*del)(const DB*, const DBT*, unsigned int);
-  int (*get)(const DB*, const DBT*, DBT*, unsigned int);
-  int (*put)(const DB*, DBT*, const DBT*, unsigned int);
-  int (*seq)(const DB*, DBT*, DBT*, unsigned int);
-  int (*sync)(const DB*, unsigned int);
-  void* internal;
-  int (*fd)(const DB*);
-};
-using DbOpen = DB* (*)(const char*, int, int, DBTYPE, const void*);
-constexpr unsigned kRFirst = 3, kRNext = 7;
+using mkcache::DB;
+using mkcache::DB_HASH;
+using mkcache::DBT;
+using mkcache::kRFirst;
+using mkcache::kRNext;
+using DbOpen = mkcache::DbOpenFn;
 
 // The system platform with a keyboard that is never polled for real: the parser's own cost, without
 // the system calls of the Escape poll made once per pair.
@@ -140,10 +128,10 @@ int main(int argc, char** argv) {
   }
   const char* path = argv[1];
   const int passes = argc > 2 ? std::atoi(argv[2]) : 5;
-  void* lib = dlopen("libdb.so.2", RTLD_NOW);
-  DbOpen dbopen = lib ? reinterpret_cast<DbOpen>(dlsym(lib, "dbopen")) : nullptr;
+  std::string error;
+  DbOpen dbopen = mkcache::load_dbopen(error);
   if (!dbopen) {
-    std::fprintf(stderr, "libdb.so.2 (libdb1-compat) not found: %s\n", dlerror());
+    std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
 
