@@ -102,7 +102,9 @@ void find_title(OutputContext& ctx, const unsigned char* bytes, size_t length) {
   char* title = ctx.state.page_title;
   if ((ctx.settings.flg_hst_type & 1) == 0 || title[0] != '\0' || length <= 7) return;
   for (size_t i = 0; i < length - 7; ++i) {
-    if (bytes[i] != '<') continue;
+    const void* lt = std::memchr(bytes + i, '<', length - 7 - i);
+    if (lt == nullptr) break;
+    i = static_cast<size_t>(static_cast<const unsigned char*>(lt) - bytes);
     if (std::memcmp(bytes + i, "<TITLE>", 7) != 0 && std::memcmp(bytes + i, "<title>", 7) != 0) {
       continue;
     }

@@ -1,5 +1,6 @@
 #include "support/text_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace volari {
@@ -54,14 +55,32 @@ size_t TextFile::gets(char* buf, size_t size) {
   if (is_open() && mode_ == TextMode::read) {
     while (n + 1 < size) {
       if (pos_ == len_ && !fill()) break;
-      char c = buf_[pos_++];
-      if (c == kEndOfText) {
+      const char* start = buf_ + pos_;
+      const size_t room = std::min(len_ - pos_, size - 1 - n);
+      const char* lf = static_cast<const char*>(std::memchr(start, '\n', room));
+      const size_t span = lf != nullptr ? static_cast<size_t>(lf - start) + 1 : room;
+      // Only a CR or an end-of-text mark inside the line needs more than a copy.
+      const char* mark = static_cast<const char*>(std::memchr(start, '\r', span));
+      const size_t plain = mark != nullptr ? static_cast<size_t>(mark - start) : span;
+      const char* eot = static_cast<const char*>(std::memchr(start, kEndOfText, plain));
+      if (eot != nullptr) mark = eot;
+      const size_t run = mark != nullptr ? static_cast<size_t>(mark - start) : span;
+      std::memcpy(buf + n, start, run);
+      n += run;
+      pos_ += run;
+      if (mark == nullptr) {
+        if (lf != nullptr) break;
+        continue;
+      }
+      if (*mark == kEndOfText) {
         at_end_ = true;  // nothing after it is text
         pos_ = len_;
         break;
       }
+      ++pos_;
+      char c = '\r';
       // A CR that ends one fill may pair with an LF that starts the next.
-      if (c == '\r' && (pos_ < len_ || fill()) && buf_[pos_] == '\n') {
+      if ((pos_ < len_ || fill()) && buf_[pos_] == '\n') {
         c = '\n';
         ++pos_;
       }
@@ -87,10 +106,24 @@ bool TextFile::flush() {
 
 bool TextFile::write(const char* data, size_t n) {
   if (!is_open() || mode_ == TextMode::read) return false;
-  for (size_t i = 0; i < n; ++i) {
+  // Flushes where a byte-by-byte copy would: before any byte once the buffer has no room for two.
+  const char* end = data + n;
+  while (data < end) {
+    const char* lf =
+        static_cast<const char*>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
+    const char* run_end = lf != nullptr ? lf : end;
+    while (data < run_end) {
+      if (len_ + 2 > sizeof(buf_)) flush();
+      const size_t k = std::min(static_cast<size_t>(run_end - data), sizeof(buf_) - 1 - len_);
+      std::memcpy(buf_ + len_, data, k);
+      len_ += k;
+      data += k;
+    }
+    if (lf == nullptr) break;
     if (len_ + 2 > sizeof(buf_)) flush();
-    if (data[i] == '\n') buf_[len_++] = '\r';
-    buf_[len_++] = data[i];
+    buf_[len_++] = '\r';
+    buf_[len_++] = '\n';
+    ++data;
   }
   return !failed_;
 }

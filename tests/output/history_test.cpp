@@ -47,6 +47,8 @@ TEST_F(FindTitle, Table) {
       {"mixed case closing tag is kept", 3, "<title>a</Title>b", "a</Title>b"},
       {"first closing tag cuts", 3, "<title>a</TITLE>b</title>", "a"},
       {"one byte after the tag", 3, "<title>A", "A"},
+      {"a tag needs a byte after it", 3, "ab<title>", ""},
+      {"'<' before the tag", 3, "<<title>A", "A"},
       {"stops at a zero byte", 3, "<title>ab\0cd</title>"s, "ab"},
       {"spaces kept, nothing decoded", 3, "<title> a &amp; b </title>", " a &amp; b "},
       {"type 2 does not look", 2, "<title>Welcome</title>", ""},

@@ -106,12 +106,23 @@ TEST(ToShiftJis, Quirks) {
       {"lead byte at the end", "AB\x82", "AB\x82"},
       {"escape of another set", "\x1b$A\xa4\xa2", "\x1b$A\x82\xa0"},
       {"empty", "", ""},
+      {"escape inside a run of ascii", "abcdefg\x1b$B\x24\x22\x1b(Babcdefgh",
+       "abcdefg\x82\xa0"
+       "abcdefgh"},
+      {"lone esc inside ascii",
+       "abcdef\x1b"
+       "abcdefghijk",
+       "abcdef\x1b"
+       "abcdefghijk"},
+      {"euc pair between runs of ascii", "abcdefg\xa4\xa2hijklmnopq", "abcdefg\x82\xa0hijklmnopq"},
       // Bytes past the length read as the terminator, whatever the buffer holds there.
       {"pair partner beyond", "\x1b$B\x24\x22", "\x82\x7e", 4},
       {"lead byte partner beyond", "\x82\xa0", "\x82", 1},
       {"escape cut by the length", "\x1b$B\x24\x22", "\x1b$", 2},
       {"end escape cut by the length", "\x1b$B\x24\x22\x1b(B", "\x82\xa0\x7e\x47", 7},
       {"euc partner beyond", "\xa4\xa2", "\xa4", 1},
+      {"ascii cut by the length", "abcdefghijkl", "abcdefghi", 9},
+      {"euc partner beyond after ascii", "abcdefgh\xa4\xa2", "abcdefgh\xa4", 9},
   };
   for (const auto& c : cases) EXPECT_EQ(convert(c.in, c.length), c.out) << c.name;
 }

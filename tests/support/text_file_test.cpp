@@ -37,6 +37,8 @@ TEST_F(TextFileTest, ReadingTranslatesLineEndsAndStopsAtEndOfText) {
       {"abc\x1Azz\n", {"abc"}},
       {x + "\r\ny\r\n", {x + "\n", "y\n"}},  // the CR ends the first fill
       {x + "\rz", {x + "\rz"}},
+      {x + "ab\x1A\n", {x + "ab"}},  // the end-of-text mark in the second fill of a line
+      {"a\rb\x1A\r\n", {"a\rb"}},
   };
   for (const auto& [bytes, lines] : cases) {
     put("T.TXT", bytes);
@@ -47,6 +49,8 @@ TEST_F(TextFileTest, ReadingTranslatesLineEndsAndStopsAtEndOfText) {
 TEST_F(TextFileTest, GetsStoresAtMostSizeLessOne) {
   put("T.TXT", "abcdef\r\n");
   EXPECT_EQ(read_lines("T.TXT", 4), (Lines{"abc", "def", "\n"}));
+  put("T.TXT", "ab\r\ncd\r");  // a CR in the last byte that fits still takes its LF
+  EXPECT_EQ(read_lines("T.TXT", 4), (Lines{"ab\n", "cd\r"}));
   TextFile f(system_platform());
   ASSERT_TRUE(f.open("T.TXT", TextMode::read));
   char one[1] = {'z'};
@@ -65,6 +69,11 @@ TEST_F(TextFileTest, WritingStoresCrLfAppendAddsWriteEmpties) {
   EXPECT_TRUE(f.write(many.data(), many.size()));  // more than one buffer
   EXPECT_TRUE(f.close());
   EXPECT_EQ(get("A.TXT"), testing::crlf("one\ntwo\rthree\n" + many));
+  const std::string runs = std::string(16382, 'a') + "\n" + std::string(20000, 'b') + "\nc";
+  ASSERT_TRUE(f.open("B.TXT", TextMode::write));
+  EXPECT_TRUE(f.write(runs.data(), runs.size()));  // runs longer than the buffer, LF at its end
+  EXPECT_TRUE(f.close());
+  EXPECT_EQ(get("B.TXT"), testing::crlf(runs));
   ASSERT_TRUE(f.open("A.TXT", TextMode::write));
   ASSERT_TRUE(f.close());
   EXPECT_EQ(get("A.TXT"), "");
