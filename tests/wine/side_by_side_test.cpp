@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "support/japanese.h"
+#include "testlib/console_text.h"
 #include "testlib/mkcache_runner.h"
 #include "wine/side_by_side.h"
 
@@ -47,16 +48,6 @@ int64_t local_seconds(const std::string& when) {
   strptime(when.c_str(), "%Y-%m-%d %H:%M:%S", &tm);
   tm.tm_isdst = -1;
   return static_cast<int64_t>(mktime(&tm));
-}
-
-std::string summary(int cache, int conv, int html, int graphic, int before, int nofile, int nohttp,
-                    int cgi) {
-  char a[2048];
-  char b[2048];
-  std::snprintf(a, sizeof a, ja::kSummaryFirstFormat, cache, conv, html, graphic);
-  std::snprintf(b, sizeof b, ja::kSummarySecondFormat, before + nofile + nohttp + cgi, before,
-                nofile, nohttp, cgi);
-  return std::string(a) + b;
 }
 
 bool has(const std::string& text, const std::string& part) {

@@ -84,15 +84,6 @@ std::string printable(const std::string& bytes) {
   return out;
 }
 
-std::string crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 std::string replace_all(std::string text, const std::string& from, const std::string& to) {
   if (from.empty()) return text;
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {

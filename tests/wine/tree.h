@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 
+#include "testlib/console_text.h"  // crlf
+
 namespace volari::testing {
 
 struct Node {
@@ -28,9 +30,6 @@ std::optional<std::string> convert(const std::string& text, const char* from, co
 
 // `bytes` with every byte outside printable ASCII as \xHH, for messages.
 std::string printable(const std::string& bytes);
-
-// Every LF as CR LF, as text-mode files and Windows' redirected standard output hold it.
-std::string crlf(const std::string& text);
 
 // Every occurrence of `from` in `text` replaced by `to`.
 std::string replace_all(std::string text, const std::string& from, const std::string& to);
