@@ -46,6 +46,13 @@ class ConfigTest : public ::testing::Test {
   std::filesystem::path old_;
 };
 
+// `text` with every LF written as CR LF, as text-mode files hold it.
+inline std::string crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
 // An argument vector that owns its texts.
 class Argv {
  public:

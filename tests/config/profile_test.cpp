@@ -4,7 +4,6 @@
 #include <string>
 
 #include "config/config_fixture.h"
-#include "testlib/console_text.h"
 
 namespace volari::testing {
 namespace {
@@ -110,33 +109,6 @@ TEST_F(ProfileTest, PutTable) {
   put("VOLARI.INI", "[DIR]\nK=\n");
   profile_put(platform_, "VOLARI.INI", "DIR", "K", "");
   EXPECT_EQ(get("VOLARI.INI"), "[DIR]\r\nK=\r\n");
-}
-
-TEST_F(ProfileTest, TemporaryFileLiesNextToTheSettingsFile) {
-  put("ZEL_LIB.TMP", "not ours");
-  for (const std::string& file :
-       {std::string("conf\\VOLARI.INI"), program_form(root_) + "\\conf\\VOLARI.INI"}) {
-    SCOPED_TRACE(file);
-    put("conf/VOLARI.INI", "[DIR]\r\nK=1\r\n");
-    std::vector<std::string> opened;
-    platform_.fail = [&](const char* op, const char* path) {
-      if (std::strcmp(op, "open") == 0) opened.push_back(path);
-      return false;
-    };
-    profile_put(platform_, file.c_str(), "DIR", "K", "2");
-    EXPECT_EQ(get("conf/VOLARI.INI"), "[DIR]\r\nK=2\r\n");
-    const std::string temp = file.substr(0, file.size() - 10) + "ZEL_LIB.TMP";
-    EXPECT_NE(std::find(opened.begin(), opened.end(), temp), opened.end());
-    EXPECT_EQ(get("ZEL_LIB.TMP"), "not ours");
-    EXPECT_EQ(names("conf"), std::vector<std::string>{"VOLARI.INI"});
-  }
-}
-
-TEST_F(ProfileTest, FileNamedLikeTheTemporaryFile) {
-  put("ZEL_LIB.TMP", "[DIR]\r\nK=1\r\n");
-  profile_put(platform_, "ZEL_LIB.TMP", "DIR", "K", "2");
-  EXPECT_EQ(get("ZEL_LIB.TMP"), "[DIR]\r\nK=2\r\n");
-  EXPECT_EQ(names(), std::vector<std::string>{"ZEL_LIB.TMP"});
 }
 
 TEST_F(ProfileTest, RefusedWritesChangeNothing) {

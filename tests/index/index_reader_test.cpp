@@ -107,35 +107,6 @@ struct Parse : HistoryKeySink {
   bool shown(const std::string& s) const { return platform.console.find(s) != std::string::npos; }
 };
 
-// Little-endian page words until a page begins 00 nn (nn non-zero), big-endian from then on.
-TEST(ParsePage, ByteOrder) {
-  const Pairs pairs = {{"http://aa.bb.cc/index.html", "M0GQR9J4.HTM"}, {"ftp://x.y/pub/", "M01"}};
-  struct Case {
-    const char* what;
-    bool big;
-    int b0, b1;  // the first two bytes, -1: as laid out
-    int intel_before, intel_after;
-    bool taken;
-  };
-  const Case cases[] = {
-      {"little-endian", false, -1, -1, 1, 1, true},
-      {"big-endian page switches", true, -1, -1, 1, 0, true},
-      {"never switched back", false, -1, -1, 0, 0, false},
-      {"00 00 is no switch", false, 0, 0, 1, 1, false},
-      {"01 01 is no switch", false, 1, 1, 1, 1, true},  // 128 pairs, the rest zero
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    Page page = Page::of(4096, pairs, c.big);
-    if (c.b0 >= 0) page.b[0] = uint8_t(c.b0), page.b[1] = uint8_t(c.b1);
-    Parse p;
-    p.settings.intel_cpu = c.intel_before;
-    EXPECT_EQ(p.run(page), 1);
-    EXPECT_EQ(p.settings.intel_cpu, c.intel_after);
-    EXPECT_EQ(p.entries(), c.taken ? pairs : Pairs());
-  }
-}
-
 TEST(ParsePage, FirstWordDecidesWhetherThePageIsScanned) {
   struct Case {
     uint16_t word;
@@ -267,41 +238,6 @@ TEST(ParsePage, AtMost240EntriesPerPage) {
     EXPECT_EQ(p.run(page), 1);
     EXPECT_EQ(p.entries(), Pairs(all.begin(), all.begin() + 240));
     EXPECT_EQ(p.platform.polls, 240);  // the rest of the page is not scanned
-  }
-}
-
-TEST(ParsePage, EscapeStopsTheScan) {
-  struct Case {
-    int key, press_at, rc;
-    uint32_t taken;
-  };
-  const Case cases[] = {{kKeyEscape, 1, 0, 0}, {kKeyEscape, 3, 0, 2}, {'a', 1, 1, 5}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.press_at);
-    Parse p;
-    p.platform.on_poll = [&](FakePlatform& f, int n) {
-      if (n == c.press_at) f.keys.push_back(c.key);
-    };
-    EXPECT_EQ(p.run(Page::of(4096, numbered(5, "F"))), c.rc);
-    EXPECT_EQ(p.batch->entry_count, c.taken);
-  }
-}
-
-TEST(ParsePage, DebugLevels) {
-  const Pairs one = {{"http://h/a", "A"}};  // key item at 4077, data item at 4042
-  const std::string level2 =
-      "Table make\ncache_size=1000,4096\nNo. =1\nhttp= 11:http://h/a\nfile=  2:A\n";
-  const std::string level3 =
-      "*fat=0002,   2\ncount=   1\nTable make\ncache_size=1000,4096\n"
-      "No. =1\noffset1=0FED,4077\noffset2=0FCA,4042\nNo. =1\nhttp= 11:http://h/a\nfile=  2:A\n";
-  const std::pair<int, std::string> cases[] = {{0, ""}, {1, ""}, {2, level2}, {3, level3}};
-  for (const auto& [level, want] : cases) {
-    SCOPED_TRACE(level);
-    Parse p;
-    p.settings.flg_debug = level;
-    p.run(Page::of(4096, one));
-    EXPECT_EQ(p.platform.console, want);
-    EXPECT_EQ(p.entries(), one);
   }
 }
 
@@ -489,14 +425,6 @@ TEST(IndexFile, OpenAndHeaderPage) {
     EXPECT_EQ(run.platform.reads, c.reads);
     EXPECT_FALSE(run.reader.is_open());
   }
-}
-
-TEST(IndexFile, MissingFile) {
-  IndexRun run;
-  run.go("", "NONE.DB");
-  EXPECT_EQ(run.opened, 0);
-  EXPECT_EQ(run.platform.console, "FAT can't open '" + run.dir.file("NONE.DB") + "'.\n\n");
-  EXPECT_TRUE(run.platform.reads.empty());
 }
 
 // Pages smaller than 4096 within the first 4096 bytes go with the header read.

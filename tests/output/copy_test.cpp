@@ -124,22 +124,5 @@ TEST_F(CopyFiles, FailuresReturnZeroAndSayWhy) {
   EXPECT_EQ(platform.console, "");
 }
 
-TEST_F(CopyFiles, DebugLines) {
-  const std::string arrow = std::string(kCache) + " -> " + kOut + "\n";
-  const std::string lines =
-      arrow + "copybuf=\xa4\xa2\n\ncache  =\x82\xa0\n\ncopybuf=z\ncache  =z\n";
-  const struct {
-    int level, graphic;
-    std::string console;
-  } cases[] = {{0, 0, ""}, {1, 0, arrow}, {2, 0, arrow}, {3, 1, arrow}, {3, 0, lines}};
-  put(kCacheNative, "\xa4\xa2\nz");
-  for (const auto& c : cases) {
-    settings.flg_debug = c.level;
-    platform.console.clear();
-    ASSERT_EQ(copy_cache_file(ctx, EntryFlags{c.graphic}, kCache, kOut), 1);
-    EXPECT_EQ(platform.console, c.console) << c.level << " " << c.graphic;
-  }
-}
-
 }  // namespace
 }  // namespace volari::testing

@@ -7,7 +7,6 @@
 
 #include "output/output_fixture.h"
 #include "support/japanese.h"
-#include "testlib/console_text.h"
 
 namespace volari::testing {
 namespace {
@@ -19,11 +18,6 @@ const std::string kPageHeader =
 constexpr char kPage[] = "HISTORY.HTM";
 constexpr time_t kWritten = 900374721;  // 1998-07-14 00:05:21 UTC, 09:05:21 in Tokyo
 
-std::string section(const char* when) {
-  char text[256];
-  std::snprintf(text, sizeof text, ja::kSectionHeaderFormat, when);
-  return crlf(text);
-}
 std::string file_line(const std::string& link, const std::string& text,
                       const std::string& prefix = "") {
   return "    <DT>" + prefix + "<A HREF=\"file://" + link + "\">" + text + "</A>\r\n";
@@ -151,19 +145,6 @@ TEST_F(History, EntriesByMode) {
   }
 }
 
-TEST_F(History, HistoryModeWritesOnePlainLinePerKey) {
-  settings.flg_hst_mode = 9;
-  settings.flg_hst_type = 0;  // plays no part
-  settings.flg_hst_date = 12;
-  std::strcpy(state->page_title, "T");
-  for (const char* key : {"http://h/a", "http://h/\"<b>"})
-    put_history_entry(ctx, {}, key, key, key);
-  close_history(ctx);
-  EXPECT_EQ(get(kPage), kPageHeader + url_line("http://h/a", "http://h/a") +
-                            url_line("http://h/%22<b>", "http://h/\"&lt;b&gt;"));
-  for (const std::string& opened : platform.opens) EXPECT_EQ(opened, ".\\HISTORY.HTM");
-}
-
 TEST_F(History, DatePrefixIsTheCopysTime) {
   const std::pair<int, const char*> cases[] = {
       {0, ""}, {4, "98/07/14 "}, {8, "98/07/14 09:05:20  "}, {12, "98/07/14 09:05:20  "}};
@@ -200,42 +181,6 @@ TEST_F(History, LongHistoryKeyIsCut) {
 }
 
 using HistoryPage = OutputTest;
-
-// Each run opens the page at its first line: a missing page gets the page header, each run its
-// section header with the time of that first line.
-TEST_F(HistoryPage, HeadersOfTwoRuns) {
-  const struct {
-    int bits;
-    bool existed;                // as an empty file
-    const char *first, *second;  // the time in each run's section header; null: none
-  } cases[] = {
-      {0, false, nullptr, nullptr},
-      {1, false, "98/07/14 ", "01/12/31 "},
-      {2, false, "98/07/14 09:05:20", "01/12/31 23:59:58"},
-      {3, false, "98/07/14 09:05:20", "01/12/31 23:59:58"},
-      {4, false, nullptr, nullptr},
-      {13, false, "98/07/14 ", "01/12/31 "},
-      {2, true, "98/07/14 09:05:20", "01/12/31 23:59:58"},
-  };
-  for (const auto& c : cases) {
-    std::filesystem::remove(kPage);
-    if (c.existed) put(kPage, "");
-    new_run();
-    settings.flg_hst_date = c.bits;
-    platform.now = DateTime{1998, 7, 2, 14, 9, 5, 21, 0};
-    hst_printf(ctx, "first %d\n", 1);
-    platform.now = DateTime{1999, 1, 2, 3, 4, 5, 6, 0};
-    hst_printf(ctx, "second %s\n", "x");
-    new_run();
-    platform.now = DateTime{2001, 12, 2, 31, 23, 59, 59, 0};
-    hst_printf(ctx, "third\n");
-    close_history(ctx);
-    EXPECT_EQ(get(kPage), (c.existed ? "" : kPageHeader) + (c.first ? section(c.first) : "") +
-                              "first 1\r\nsecond x\r\n" + (c.second ? section(c.second) : "") +
-                              "third\r\n")
-        << c.bits << " " << c.existed;
-  }
-}
 
 TEST_F(HistoryPage, NothingRecordedLeavesThePageAlone) {
   settings.flg_hst_date = 3;

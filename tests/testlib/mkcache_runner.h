@@ -37,8 +37,8 @@ struct DumpedPair {
 std::vector<DumpedPair> dump_index(const std::string& index_path,
                                    const std::string& extra_args = "");
 
-// `bytes` as one manifest field: every byte that is not printable ASCII, and ' ', '\', '=', '#',
-// becomes \xHH, so any URL, name or content can be put into a manifest.
+// `bytes` as one manifest field: every byte that is not printable ASCII, and ' ', '\\', '=', '#',
+// becomes \xHH, and so does the first byte of a word that mkcache would read as a keyword.
 std::string manifest_escape(const std::string& bytes);
 
 }  // namespace volari::testing

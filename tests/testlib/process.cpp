@@ -9,22 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+
+extern char** environ;
 
 namespace volari::testing {
 
 namespace {
-
-[[noreturn]] void exec_child(const std::vector<std::string>& argv, const std::string& cwd,
-                             const std::vector<std::string>& env) {
-  if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-  for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  execv(args[0], args.data());
-  _exit(127);
-}
 
 long long now_ms() {
   struct timespec t;
@@ -36,42 +26,78 @@ int decode_status(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+[[noreturn]] void exec_child(const std::vector<std::string>& argv, const std::string& cwd,
+                             const std::vector<std::string>& env) {
+  std::vector<std::string> all;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    bool replaced = name == "DISPLAY=" || name == "WAYLAND_DISPLAY=";
+    for (const std::string& mine : env) replaced = replaced || mine.rfind(name, 0) == 0;
+    if (!replaced) all.push_back(entry);
+  }
+  all.insert(all.end(), env.begin(), env.end());
+  std::vector<char*> args, envp;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& e : all) envp.push_back(const_cast<char*>(e.c_str()));
+  args.push_back(nullptr);
+  envp.push_back(nullptr);
+  if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+  execve(args[0], args.data(), envp.data());
+  _exit(127);
+}
+
+// Appends what `fd` has, waiting at most `ms` for it; the number of bytes read.
+size_t drain_fd(int fd, std::string& into, int ms) {
+  struct pollfd p = {fd, POLLIN, 0};
+  if (poll(&p, 1, ms) <= 0) return 0;
+  char buf[65536];
+  const ssize_t n = read(fd, buf, sizeof buf);
+  if (n <= 0) return 0;
+  into.append(buf, static_cast<size_t>(n));
+  return static_cast<size_t>(n);
+}
+
 }  // namespace
 
 ProcessResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
                           const std::vector<std::string>& env, int timeout_s) {
   ProcessResult result;
-  int out[2];
-  if (pipe(out) != 0) return result;
-  pid_t pid = fork();
-  if (pid == 0) {
-    int null = open("/dev/null", O_RDONLY);
-    dup2(null, 0);
-    dup2(out[1], 1);
-    dup2(out[1], 2);
+  int out[2], err[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return result;
+  if (pipe2(err, O_CLOEXEC) != 0) {
     close(out[0]);
+    close(out[1]);
+    return result;
+  }
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_RDONLY);
+    if (null < 0 || dup2(null, 0) < 0 || dup2(out[1], 1) < 0 || dup2(err[1], 2) < 0) _exit(126);
     exec_child(argv, cwd, env);
   }
   close(out[1]);
+  close(err[1]);
   const long long deadline = now_ms() + timeout_s * 1000LL;
-  char buf[65536];
-  for (;;) {
-    struct pollfd p = {out[0], POLLIN, 0};
-    int left = static_cast<int>(deadline - now_ms());
-    if (left <= 0) {
+  int status = 0;
+  bool exited = false;
+  while (!exited) {
+    drain_fd(out[0], result.out, 5);
+    drain_fd(err[0], result.err, 0);
+    exited = waitpid(pid, &status, WNOHANG) == pid;
+    if (!exited && now_ms() > deadline) {
       kill(pid, SIGKILL);
-      break;
+      waitpid(pid, &status, 0);
+      status = -1;
+      exited = true;
     }
-    if (poll(&p, 1, left) <= 0) continue;
-    ssize_t n = read(out[0], buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    result.output.append(buf, static_cast<size_t>(n));
+  }
+  // What it wrote before it exited; a daemon holding the pipes is not waited for.
+  while (drain_fd(out[0], result.out, 0) + drain_fd(err[0], result.err, 0) > 0) {
   }
   close(out[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  result.status = decode_status(status);
+  close(err[0]);
+  result.status = status == -1 ? -1 : decode_status(status);
   return result;
 }
 
@@ -94,19 +120,15 @@ void PtyProcess::type(const std::string& bytes) {
 }
 
 void PtyProcess::drain(int timeout_ms) {
-  struct pollfd p = {master_, POLLIN, 0};
-  if (poll(&p, 1, timeout_ms) <= 0) return;
-  char buf[65536];
-  ssize_t n = read(master_, buf, sizeof buf);
-  if (n > 0) output_.append(buf, static_cast<size_t>(n));
+  drain_fd(master_, output_, timeout_ms);
 }
 
 bool PtyProcess::wait_for(const std::string& needle, int timeout_ms) {
   const long long deadline = now_ms() + timeout_ms;
   while (output_.find(needle) == std::string::npos) {
-    int left = static_cast<int>(deadline - now_ms());
+    const long long left = deadline - now_ms();
     if (left <= 0) return false;
-    drain(left < 50 ? left : 50);
+    drain(left < 50 ? static_cast<int>(left) : 50);
   }
   return true;
 }
@@ -116,8 +138,7 @@ int PtyProcess::wait_exit(int timeout_ms) {
   for (;;) {
     drain(20);
     int status = 0;
-    pid_t r = waitpid(pid_, &status, WNOHANG);
-    if (r == pid_) {
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
       drain(0);
       return decode_status(status);

@@ -1,4 +1,4 @@
-// Running the built program from a test: with pipes, or on a pseudo-terminal.
+// Running programs from a test: with pipes, or on a pseudo-terminal.
 #pragma once
 
 #include <string>
@@ -7,12 +7,15 @@
 namespace volari::testing {
 
 struct ProcessResult {
-  int status = -1;     // exit status, or -1 when it did not exit normally
-  std::string output;  // standard output and standard error, as bytes
+  int status = -1;  // exit status, or -1 when it did not exit normally or timed out
+  std::string out;  // standard output, bytes
+  std::string err;  // standard error, bytes
 };
 
-// Runs `argv` in `cwd` with standard input from /dev/null (or the given bytes) and `env` added
-// to the environment ("NAME=value"); waits for it; kills it after `timeout_s` seconds.
+// Runs `argv` (argv[0] a path) in `cwd` with standard input from /dev/null, this process's
+// environment less DISPLAY and WAYLAND_DISPLAY, and `env` ("NAME=value", replacing). Returns once
+// the process has exited, with what it wrote by then: a daemon that inherited the pipes does not
+// hold the call up. Killed after `timeout_s` seconds.
 ProcessResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
                           const std::vector<std::string>& env = {}, int timeout_s = 60);
 
@@ -22,6 +25,8 @@ class PtyProcess {
   PtyProcess(const std::vector<std::string>& argv, const std::string& cwd,
              const std::vector<std::string>& env = {});
   ~PtyProcess();
+  PtyProcess(const PtyProcess&) = delete;
+  PtyProcess& operator=(const PtyProcess&) = delete;
   // Sends bytes as if typed.
   void type(const std::string& bytes);
   // Reads output until `needle` has appeared (true) or `timeout_ms` passed (false).

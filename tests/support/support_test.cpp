@@ -1,0 +1,205 @@
+// The support library: text-mode streams, directory making and dating, scans, small helpers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/disk.h"
+#include "support/sjis.h"
+#include "support/temp_tree.h"
+#include "support/text_file.h"
+#include "testlib/fake_platform.h"
+
+namespace volari::testing {
+namespace {
+
+using Support = TempTree;
+using Lines = std::vector<std::string>;
+
+Lines read_lines(Platform& platform, const char* path, size_t size = 40000) {
+  TextFile f(platform);
+  EXPECT_TRUE(f.open(path, TextMode::read));
+  Lines lines;
+  std::vector<char> buf(size);
+  while (size_t n = f.gets(buf.data(), size)) lines.emplace_back(buf.data(), n);
+  return lines;
+}
+
+TEST_F(Support, TextFilesTranslateLineEndsAndStopAtEndOfText) {
+  const std::string x(16383, 'x');
+  const struct {
+    std::string bytes;
+    Lines lines;
+    size_t size = 40000;
+  } cases[] = {
+      {"a\rb\r\n\r\nc", {"a\rb\n", "\n", "c"}},
+      {"a\r\r\n", {"a\r\n"}},
+      {"abc\x1Azz\n", {"abc"}},
+      {x + "\r\ny\r\n", {x + "\n", "y\n"}},  // the CR ends the first fill
+      {x + "\rz", {x + "\rz"}},
+      {x + "ab\x1A\n", {x + "ab"}},
+      {"abcdef\r\n", {"abc", "def", "\n"}, 4},
+      {"ab\r\ncd\r", {"ab\n", "cd\r"}, 4},
+  };
+  for (const auto& c : cases) {
+    put("T.TXT", c.bytes);
+    EXPECT_EQ(read_lines(system_platform(), "T.TXT", c.size), c.lines) << c.bytes.substr(0, 9);
+  }
+  TextFile f(system_platform());
+  const std::string runs = std::string(16382, 'a') + "\n" + std::string(20000, 'b') + "\nc";
+  ASSERT_TRUE(f.open("A.TXT", TextMode::append));
+  EXPECT_TRUE(f.write(runs.data(), runs.size()));
+  EXPECT_TRUE(f.close());
+  ASSERT_TRUE(f.open("A.TXT", TextMode::append));
+  EXPECT_TRUE(f.puts("\n"));
+  EXPECT_TRUE(f.close());
+  std::string want;
+  for (char c : runs + "\n") want += c == '\n' ? "\r\n" : std::string(1, c);
+  EXPECT_EQ(get("A.TXT"), want);
+  ASSERT_TRUE(f.open("A.TXT", TextMode::write));
+  EXPECT_TRUE(f.close());
+  EXPECT_EQ(get("A.TXT"), "");
+  EXPECT_FALSE(f.open(".", TextMode::read));
+}
+
+TEST_F(Support, TextFilesReportFailures) {
+  put("R.TXT", std::string(20000, 'r'));
+  for (const std::string op : {"write", "close", "read"}) {
+    FakePlatform fake;
+    int calls = 0;
+    fake.fail = [&](const char* what, const char*) {
+      return what == op && ++calls == (op == "close" ? 1 : 2);
+    };
+    TextFile f(fake);
+    if (op == "read") {
+      EXPECT_EQ(read_lines(fake, "R.TXT"), Lines{}) << "a read error ends the text";
+      continue;
+    }
+    ASSERT_TRUE(f.open("F.TXT", TextMode::write));
+    f.write(std::string(40000, 'w').data(), 40000);
+    EXPECT_FALSE(f.close()) << op;
+  }
+}
+
+TEST_F(Support, MakeDirsCreatesEachMissingPrefix) {
+  put("E/F/x", "");
+  put("FILE", "x");
+  char here[1024];  // "\tmp\..."
+  ASSERT_TRUE(system_platform().current_dir(here, sizeof here));
+  const std::string h = here, l(200, 'L'), m62(62, 'M');
+  const struct {
+    std::string path;
+    int result;
+    Lines made;  // every make_dir asked for
+  } cases[] = {
+      {"A\\B\\C", 0, {"A", "A\\B", "A\\B\\C"}},
+      {"A\\B\\C", -1, {"A\\B\\C"}},
+      {"E\\F\\G", 0, {"E\\F\\G"}},
+      {"Q:\\OUT", -1, {"Q:\\OUT"}},
+      {"FILE\\SUB", -1, {"FILE", "FILE\\SUB"}},
+      {"\x95\x5C\\D", 0, {"\x95\x5C", "\x95\x5C\\D"}},  // 0x5C ends no name inside a character
+      {h + "\\N\\M", 0, {h + "\\N", h + "\\N\\M"}},     // no empty prefix before the '\\'
+      {l + "\\" + m62, 0, {l, l + "\\" + m62}},         // 263 bytes: the longest
+      {l + "\\" + m62 + "N", -1, {}},
+  };
+  for (const auto& c : cases) {
+    FakePlatform fake;
+    Lines made;
+    fake.fail = [&](const char* op, const char* path) {
+      if (std::string(op) == "make_dir") made.emplace_back(path);
+      return false;
+    };
+    EXPECT_EQ(make_dirs(fake, c.path.c_str()), c.result) << c.path.substr(0, 20);
+    EXPECT_EQ(made, c.made) << c.path.substr(0, 20);
+  }
+}
+
+TEST_F(Support, DatedDirectoriesByStampOrByClock) {
+  constexpr time_t kCached = 900378000;  // 1998-07-14 10:00 in Tokyo
+  put("CACHE.HTM", "x");
+  set_times("CACHE.HTM", kCached, kCached);
+  put("OLD/x", "");
+  FakePlatform fake;
+  DatedDirs dated;
+  make_dirs_dated(fake, "OLD\\NEW\\LEAF", "CACHE.HTM", dated);
+  put("OLD/NEW/PAGE.HTM", "x");
+  restamp_dated_dirs(fake, dated);
+  EXPECT_EQ(status("OLD/NEW").st_mtime, kCached);
+  EXPECT_EQ(status("OLD/NEW/LEAF").st_atime, kCached);
+  EXPECT_NE(status("OLD").st_mtime, kCached);
+  make_dirs_dated(fake, "PLAIN", "NO-SUCH-FILE", dated);
+  EXPECT_EQ(dated.stamped.size(), 2u);
+  EXPECT_TRUE(fake.clock_sets.empty());
+
+  fake.dating = DirDating::by_clock;
+  const DateTime kept = fake.now;
+  size_t sets_at_make = 0;
+  fake.fail = [&](const char*, const char*) {
+    sets_at_make = fake.clock_sets.size();
+    return false;
+  };
+  make_dirs_dated(fake, "X", "CACHE.HTM", dated);
+  EXPECT_TRUE(std::filesystem::is_directory("X"));
+  EXPECT_EQ(sets_at_make, 1u);
+  ASSERT_EQ(fake.clock_sets.size(), 2u);
+  EXPECT_EQ(fake.clock_sets[0].hour, 1);  // UTC
+  EXPECT_EQ(fake.clock_sets[0].day, 14);
+  EXPECT_EQ(fake.clock_sets[1].millisecond, kept.millisecond);
+}
+
+TEST_F(Support, ScanDirDeliversMatchesThenEnds) {
+  for (const char* f : {"S/a.htm", "S/b.htm", "S/c.gif", "S/.dot", "S/sub/x", "S/.hid/x"}) {
+    put(f, "x");
+  }
+  ScanState state;
+  const auto scan = [&](const char* pattern, int flags) {
+    Lines got;
+    for (int i = 0; i < 20; ++i) {
+      char out[260] = "junk";
+      const int r = scan_dir(system_platform(), state, pattern, out, flags);
+      got.push_back(std::to_string(r) + " " + out);
+      if (r == -1) break;
+    }
+    return got;
+  };
+  EXPECT_EQ(scan("S\\*.htm", 1), (Lines{"1 S\\\\a.htm", "1 S\\\\b.htm", "-1 "}));
+  EXPECT_EQ(scan("S\\*.*", 4),
+            (Lines{"4 S\\\\.", "4 S\\\\..", "1 S\\\\.dot", "4 S\\\\.hid", "1 S\\\\a.htm",
+                   "1 S\\\\b.htm", "1 S\\\\c.gif", "2 S\\\\sub", "-1 "}));
+  EXPECT_EQ(scan("NONE\\*", 1), (Lines{"-1 "}));
+  char out[260];
+  EXPECT_EQ(scan_dir(system_platform(), state, "S\\*.htm", out, 1), 1);
+  EXPECT_EQ(scan_dir(system_platform(), state, "S\\*.gif", nullptr, 1), 1);
+  EXPECT_EQ(scan_dir(system_platform(), state, "S\\*.htm", out, 1), 1);  // a new scan
+  EXPECT_STREQ(out, "S\\\\a.htm");
+}
+
+TEST(Strings, UpperCaseDirectoryPartAndPackedTimes) {
+  const std::pair<std::string, std::string> upper[] = {
+      {"Mixed-Case_09.z~`{", "MIXED-CASE_09.Z~`{"},
+      {"\x82\x61x", "\x82\x61X"},  // a second byte in 'a'..'z' keeps its value
+      {"\xB1zz", "\xB1zZ"},        // half-width katakana protects the byte after it
+      {"ab\x82", "AB\x82"},
+  };
+  for (auto [in, out] : upper) {
+    sjis_upper(in);
+    EXPECT_EQ(in, out);
+  }
+  const std::tuple<const char*, const char*, int> dirs[] = {
+      {"D:\\X.EXE", "D:\\", 1}, {"X.EXE", "", 0},     {"DIR\\X.EXE", "DIR\\", 1},
+      {"D:\\A\\X", "D:\\A", 1}, {"D:X.EXE", "D:", 1}, {"\x95\x5CX", "\x95\x5C", 1}};
+  for (const auto& [path, dir, result] : dirs) {
+    char out[64] = "junk";
+    EXPECT_EQ(path_dir_part(path, out), result) << path;
+    EXPECT_STREQ(out, dir) << path;
+  }
+  // 1998-07-14 10:30:21 packs as the MS-DOS date and time; years wrap after 2079.
+  EXPECT_EQ(pack_date_time(DateTime{1998, 7, 0, 14, 10, 30, 21, 0}), 0x24EE53CAu);
+  EXPECT_EQ(pack_date_time(DateTime{2079, 12, 0, 31, 23, 59, 59, 0}) >> 25, 99u);
+  EXPECT_EQ(pack_date_time(DateTime{2080, 1, 0, 1, 0, 0, 0, 0}) >> 25, 0u);
+  const PackedFields f = unpack_date_time(0xFFFFFFFFu);
+  EXPECT_EQ(f.year_field + f.month + f.day + f.hour + f.minute + f.seconds,
+            127u + 15 + 31 + 31 + 63 + 62);
+}
+
+}  // namespace
+}  // namespace volari::testing
