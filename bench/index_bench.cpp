@@ -14,6 +14,7 @@
 
 #include "index/index_reader.h"
 #include "libdb185.h"
+#include "platform/platform_wrapper.h"
 
 namespace {
 
@@ -27,46 +28,13 @@ using mkcache::kRFirst;
 using mkcache::kRNext;
 using DbOpen = mkcache::DbOpenFn;
 
-// The system platform with a keyboard that is never polled for real: the parser's own cost, without
-// the system calls of the Escape poll made once per pair.
-class NoKeys : public Platform {
+// The system platform with a keyboard that is never polled for real: the parser's own cost, with
+// the call of the Escape poll made once per pair but not its system calls.
+class NoKeys : public PlatformWrapper {
  public:
-  explicit NoKeys(Platform& real) : real_(real) {}
-  FileHandle open_file(const char* p, FileMode m) override { return real_.open_file(p, m); }
-  long read_file(FileHandle f, void* b, size_t n) override { return real_.read_file(f, b, n); }
-  long write_file(FileHandle f, const void* b, size_t n) override {
-    return real_.write_file(f, b, n);
-  }
-  bool close_file(FileHandle f) override { return real_.close_file(f); }
-  int64_t file_size(FileHandle f) override { return real_.file_size(f); }
-  bool file_times(FileHandle f, UnixTime* a, UnixTime* w) override {
-    return real_.file_times(f, a, w);
-  }
-  bool set_file_times(FileHandle f, UnixTime a, UnixTime w) override {
-    return real_.set_file_times(f, a, w);
-  }
-  bool remove_file(const char* p) override { return real_.remove_file(p); }
-  bool rename_file(const char* a, const char* b) override { return real_.rename_file(a, b); }
-  int attributes(const char* p) override { return real_.attributes(p); }
-  bool make_dir(const char* p) override { return real_.make_dir(p); }
-  bool set_path_time(const char* p, UnixTime t) override { return real_.set_path_time(p, t); }
-  bool change_dir(const char* p) override { return real_.change_dir(p); }
-  bool current_dir(char* o, size_t n) override { return real_.current_dir(o, n); }
-  std::unique_ptr<DirSearch> find_files(const char* p) override { return real_.find_files(p); }
-  DateTime local_time() override { return real_.local_time(); }
-  uint32_t tick_count() override { return real_.tick_count(); }
-  bool set_local_time(const DateTime& t) override { return real_.set_local_time(t); }
-  bool set_system_time(const DateTime& t) override { return real_.set_system_time(t); }
-  bool to_local(UnixTime t, DateTime* o) override { return real_.to_local(t, o); }
-  bool to_utc(UnixTime t, DateTime* o) override { return real_.to_utc(t, o); }
-  DirDating dir_dating() const override { return real_.dir_dating(); }
-  void console_write(const char* b, size_t n) override { real_.console_write(b, n); }
-  void console_flush() override { real_.console_flush(); }
+  using PlatformWrapper::PlatformWrapper;
   bool key_waiting() override { return false; }
   int read_key() override { return -1; }
-
- private:
-  Platform& real_;
 };
 
 struct Pass {
@@ -76,17 +44,15 @@ struct Pass {
 };
 
 Pass reader_pass(Platform& platform, const char* path, PageBuffer& page, EntryBatch& batch) {
-  Settings settings;
-  std::snprintf(settings.fat_filename, sizeof settings.fat_filename, "%s", path);
-  Messages messages(platform);
-  messages.verbose = false;
   IndexReader reader;
   Pass pass;
+  PageScan scan;
+  scan.keys = &platform;
   const auto start = Clock::now();
-  if (open_index(reader, platform, settings, page)) {
+  if (open_index(reader, platform, path, false, page)) {
     while (read_page(reader, platform, page)) {
       ++pass.pages;
-      parse_page(reader, platform, settings, messages, page, batch, nullptr);
+      parse_page(reader, page, scan, batch);
       pass.entries += batch.entry_count;
     }
   }

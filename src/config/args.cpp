@@ -9,7 +9,6 @@
 
 namespace volari {
 
-const char kZelArgBanner[] = "ZEL_ARG 1.49";
 const char kProgramName[] = "VOLD32";
 
 namespace {
@@ -56,7 +55,7 @@ int read_number(const char* text) {
   return static_cast<int>(v);
 }
 
-int arg_start(ArgScanner& scanner, Settings& settings, int argc, char** argv) {
+bool arg_start(ArgScanner& scanner, Settings& settings, int argc, char** argv) {
   scanner.count = argv ? argc : 0;
   scanner.vector = argv;
   scanner.cursor = 1;
@@ -73,21 +72,21 @@ int arg_start(ArgScanner& scanner, Settings& settings, int argc, char** argv) {
       }
     }
   }
-  return scanner.count <= 1 ? -1 : 0;
+  return scanner.count > 1;
 }
 
-int arg_next(ArgScanner& scanner, Platform& platform, char* buf) {
-  if (scanner.cursor == 0) return -1;
+ArgKind arg_next(ArgScanner& scanner, Platform& platform, char* buf) {
+  if (scanner.cursor == 0) return ArgKind::end;
   for (;;) {
     if (scanner.cursor >= scanner.count) {
       scanner.cursor = 0;
-      return -1;
+      return ArgKind::end;
     }
     const char* arg = scanner.vector[scanner.cursor];
     if (arg[0] == '-' || arg[0] == '/') {
       copy_arg(buf, arg + 1);
       ++scanner.cursor;
-      return 1;
+      return ArgKind::option;
     }
     if (std::strpbrk(arg, "?*")) {
       // Never cut: a shorter pattern would match other names.
@@ -95,9 +94,9 @@ int arg_next(ArgScanner& scanner, Platform& platform, char* buf) {
         char pattern[kPatternBuffer];
         copy_text(pattern, arg);
         path_from_native(pattern);
-        if (scan_dir(platform, scanner.scan, pattern, scanner.path, kScanFile) != -1) {
+        if (scan_dir(platform, scanner.scan, pattern, scanner.path, false) != ScanEntry::end) {
           copy_arg(buf, scanner.path);
-          return 0;
+          return ArgKind::plain;
         }
       }
       ++scanner.cursor;
@@ -105,27 +104,24 @@ int arg_next(ArgScanner& scanner, Platform& platform, char* buf) {
     }
     copy_arg(buf, arg);
     ++scanner.cursor;
-    return 0;
+    return ArgKind::plain;
   }
 }
 
-int parse_command_line(Platform& platform, Settings& settings, int argc, char** argv) {
-  int result = 1;
+Request parse_command_line(Platform& platform, Settings& settings, int argc, char** argv) {
+  Request result = Request::run;
   ArgScanner scanner;
-  if (arg_start(scanner, settings, argc, argv) == -1) return 1;
+  if (!arg_start(scanner, settings, argc, argv)) return result;
   char buf[kArgBuffer];
-  int kind;
-  while ((kind = arg_next(scanner, platform, buf)) != -1) {
-    if (kind == 0) {
+  ArgKind kind;
+  while ((kind = arg_next(scanner, platform, buf)) != ArgKind::end) {
+    if (kind == ArgKind::plain) {
       settings.flg_dom_only = 1;
       copy_text(settings.domain_only, buf);
-      for (char* p = settings.domain_only; *p; ++p) {
-        if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
-      }
+      for (char* p = settings.domain_only; *p; ++p) *p = ascii_lower(*p);
       continue;
     }
-    char letter = buf[0];
-    if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter - 'A' + 'a');
+    const char letter = ascii_lower(buf[0]);
     const char* value = letter ? buf + 1 : buf;
     switch (letter) {
       case '!':
@@ -133,7 +129,7 @@ int parse_command_line(Platform& platform, Settings& settings, int argc, char** 
         break;
       case '?':
         if (value[0] == '?') show_debug_usage(platform);
-        result = 0;
+        result = Request::usage;
         break;
       case 'h':
         settings.flg_history_db = 1;

@@ -1,4 +1,4 @@
-// The command line: the argument scanner (module ZEL_ARG), the option parser and the usage texts.
+// The command line: the argument scanner, the option parser and the usage texts.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +8,6 @@
 #include "support/disk.h"
 
 namespace volari {
-
-extern const char kZelArgBanner[];  // "ZEL_ARG 1.49"
 
 // Size of an argument buffer. A longer argument is cut to 259 bytes, never inside a double-byte
 // character (its lead byte goes with it), so the buffer always holds whole characters.
@@ -28,23 +26,27 @@ struct ArgScanner {
 
 // Stores the arguments, sets the cursor to 1 and sets settings.program_dir to the directory part
 // of argv[0] (native form) or "." when it has none. A directory part that does not fit
-// program_dir leaves it empty: the program's directory is then unknown. Returns -1 when there are
-// no arguments after argv[0], else 0.
-int arg_start(ArgScanner& scanner, Settings& settings, int argc, char** argv);
+// program_dir leaves it empty: the program's directory is then unknown. True when arguments
+// follow argv[0].
+bool arg_start(ArgScanner& scanner, Settings& settings, int argc, char** argv);
 
-// Next argument into `buf` (kArgBuffer bytes): 1 for an option ('-' or '/' first; `buf` holds the
-// rest), 0 for a plain argument (whole), -1 when there are no more (`buf` untouched). A plain
-// argument with '?' or '*' is a file-name pattern (native form): each call delivers its next match,
-// files and directories, but no directory whose name begins with '.' ("." and ".." included); a
-// pattern without matches gives nothing.
-int arg_next(ArgScanner& scanner, Platform& platform, char* buf);
+enum class ArgKind { option, plain, end };
+
+// Next argument into `buf` (kArgBuffer bytes): an option ('-' or '/' first; `buf` holds the
+// rest), a plain argument (whole), or the end (`buf` untouched). A plain argument with '?' or '*'
+// is a file-name pattern (native form): each call delivers its next match, files and directories,
+// but no directory whose name begins with '.' ("." and ".." included); a pattern without matches
+// gives nothing.
+ArgKind arg_next(ArgScanner& scanner, Platform& platform, char* buf);
+
+// What the command line asks for.
+enum class Request { run, usage };
 
 // Applies the options to `settings`: -!n debug level (1 without a value), -t n test level (1
 // without a value), -h[file] history mode, -i, -k, -r, -v; letters are case-insensitive, others
 // ignored. -? asks for the usage text; -?? shows the debug usage text at once. The last plain
-// argument is the target host, lower-cased (ASCII letters, byte by byte). Returns 1 to run, 0 to
-// show the usage text instead (the caller shows it).
-int parse_command_line(Platform& platform, Settings& settings, int argc, char** argv);
+// argument is the target host, lower-cased (ASCII letters, byte by byte).
+Request parse_command_line(Platform& platform, Settings& settings, int argc, char** argv);
 
 // Usage texts, on the console only.
 void show_usage(Platform& platform);

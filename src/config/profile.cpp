@@ -107,16 +107,6 @@ void rewrite(TextFile& in, TextFile& out, const char* section, const char* key, 
   put_key(out, key, value);
 }
 
-bool same_name(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    char x = *a, y = *b;
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-    if (!x) return true;
-  }
-}
-
 // kProfileTemp in the directory of `file`; a file of that very name gets another.
 bool temp_name(const char* file, char* out, size_t size) {
   char dir[kProfilePath];
@@ -125,7 +115,7 @@ bool temp_name(const char* file, char* out, size_t size) {
   const char* name = file + n;
   if (*name == '\\') ++name;
   const char* temp = kProfileTemp;
-  if (same_name(name, kProfileTemp)) temp = "ZEL_LIB2.TMP";
+  if (same_ignoring_ascii_case(name, kProfileTemp)) temp = "ZEL_LIB2.TMP";
   const bool join = n > 0 && dir[n - 1] != '\\' && dir[n - 1] != ':';
   const size_t need = n + (join ? 1 : 0) + std::strlen(temp) + 1;
   if (need > size) return false;
@@ -138,11 +128,11 @@ bool temp_name(const char* file, char* out, size_t size) {
 
 }  // namespace
 
-int profile_get(Platform& platform, const char* file, const char* section, const char* key,
-                char* out) {
+bool profile_get(Platform& platform, const char* file, const char* section, const char* key,
+                 char* out) {
   out[0] = '\0';
   TextFile in(platform);
-  if (!in.open(file, TextMode::read)) return 0;
+  if (!in.open(file, TextMode::read)) return false;
   char line[kProfileLine];
   bool found = false;
   while (read_line(in, line)) {
@@ -154,10 +144,10 @@ int profile_get(Platform& platform, const char* file, const char* section, const
     if (line[0] == '[') break;
     if (const char* value = key_value(line, key)) {
       copy_text(out, kProfileValue, value);
-      return 1;
+      return true;
     }
   }
-  return 0;
+  return false;
 }
 
 void profile_put(Platform& platform, const char* file, const char* section, const char* key,

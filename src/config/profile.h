@@ -1,5 +1,5 @@
-// Profile files (module ZEL_WIN, banner kZelWinBanner in support/error_line.h): "[section]" headers
-// and "key=value" lines, read in text mode. Nothing stays open between calls.
+// Profile files: "[section]" headers and "key=value" lines, read in text mode. Nothing stays open
+// between calls.
 //
 // What a reader sees: whole lines, their one line end removed. A line beginning with ';' is a
 // comment. A header begins with '[' and holds ']'; its name is the text between them. A key line
@@ -30,10 +30,10 @@ constexpr size_t kProfilePath = 272;
 extern const char kProfileTemp[];  // "ZEL_LIB.TMP"
 
 // Value of `key` in the first section named `section` of `file`, into `out` (at least
-// kProfileValue bytes), which is emptied first. 1 when the key was found (also with an empty
-// value), 0 when the file, the section or the key is not there.
-int profile_get(Platform& platform, const char* file, const char* section, const char* key,
-                char* out);
+// kProfileValue bytes), which is emptied first. True when the key was found (also with an empty
+// value), false when the file, the section or the key is not there.
+bool profile_get(Platform& platform, const char* file, const char* section, const char* key,
+                 char* out);
 
 // Stores key=value in the first section named `section` of `file`, in text mode (CR LF):
 // - the value already stored (and not empty): nothing is written;

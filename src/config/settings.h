@@ -15,6 +15,12 @@ struct DomainAlias {
 
 constexpr unsigned kMaxDomainAliases = 100;
 
+// Values of flg_test: 0 converts, 1 only reads and parses the index; every other value goes
+// through each entry without writing anything, 3 and 4 stopping it early.
+constexpr int kTestIndexOnly = 1;
+constexpr int kTestStopBeforeFilter = 3;  // after the names are made
+constexpr int kTestStopBeforeHost = 4;    // after the URL is split
+
 struct Settings {
   char sec_dir[264] = "DIR";
   char sec_option[264] = "OPTION";

@@ -51,7 +51,7 @@ struct Reader {
   char value[kProfileValue];
 
   bool get(const char* section, const char* key) {
-    return profile_get(platform, file, section, key, value) != 0;
+    return profile_get(platform, file, section, key, value);
   }
   void number(const char* section, const char* key, int& field) {
     if (get(section, key)) field = read_number(value);
@@ -170,13 +170,6 @@ PackedTime parse_last_time(const char* text) {
   return (year << 25) | (month << 21) | (day << 16) | (hour << 11) | (minute << 5);
 }
 
-void format_last_time(PackedTime when, char* out) {
-  const PackedFields f = unpack_date_time(when);
-  std::snprintf(out, 24, "%02d/%02d/%02d %02d:%02d", static_cast<int>(f.year_field + 1980),
-                static_cast<int>(f.month), static_cast<int>(f.day), static_cast<int>(f.hour),
-                static_cast<int>(f.minute));
-}
-
 void load_settings(Platform& platform, Settings& settings, int argc, char** argv) {
   ArgScanner scanner;
   arg_start(scanner, settings, argc, argv);
@@ -214,10 +207,7 @@ void dump_settings(const Settings& s, Messages& m) {
   m.verbose_printf("flg_hst_date =%d\n", s.flg_hst_date);
   m.verbose_printf("flg_log_file =%d\n", s.flg_log_file);
   m.verbose_printf("flg_last_from=%d\n", s.flg_last_from);
-  const PackedFields t = unpack_date_time(s.flg_last_time);
-  m.verbose_printf("flg_last_time=%04d/%02d/%02d %02d:%02d\n",
-                   static_cast<int>(t.year_field + 1980), static_cast<int>(t.month),
-                   static_cast<int>(t.day), static_cast<int>(t.hour), static_cast<int>(t.minute));
+  m.verbose_printf("flg_last_time=%s\n", long_date_time(s.flg_last_time).c_str());
   m.verbose_printf("<OPTION>\n");
   m.verbose_printf("domain_only =%s\n", s.domain_only);
   m.verbose_printf("domain_ext  =%s\n", s.domain_ext);
@@ -246,9 +236,8 @@ void dump_settings(const Settings& s, Messages& m) {
 
 void store_last_time(Platform& platform, const Settings& settings, PackedTime when) {
   if (!settings.sec_profile[0]) return;
-  char text[24];
-  format_last_time(when, text);
-  profile_put(platform, settings.sec_profile, settings.sec_dir, "LAST_TIME", text);
+  profile_put(platform, settings.sec_profile, settings.sec_dir, "LAST_TIME",
+              long_date_time(when).c_str());
 }
 
 }  // namespace volari

@@ -31,10 +31,6 @@ void dump_settings(const Settings& settings, Messages& messages);
 // done when sec_profile is empty; a failed write leaves the file as it was, unreported.
 void store_last_time(Platform& platform, const Settings& settings, PackedTime when);
 
-// LAST_TIME text as store_last_time writes it: "%02d/%02d/%02d %02d:%02d" from year field + 1980,
-// month, day, hour, minute. `out` holds at least 24 bytes.
-void format_last_time(PackedTime when, char* out);
-
 // LAST_TIME text to a packed date-time: year ('/' month ('/' day (' ' hour (':' minute)))), each
 // read as a number; a missing part is 0; year - 1980 keeps its low 7 bits; seconds 0.
 PackedTime parse_last_time(const char* text);

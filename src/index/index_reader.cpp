@@ -61,95 +61,96 @@ Take take_pair(const unsigned char* p, uint32_t size, uint32_t key, uint32_t dat
 
 }  // namespace
 
-int open_index(IndexReader& reader, Platform& platform, const Settings& settings,
-               PageBuffer& page) {
+bool open_index(IndexReader& reader, Platform& platform, const char* path, bool big_endian,
+                PageBuffer& page) {
   reader.cache_size = 0;
-  reader.file = platform.open_file(settings.fat_filename, FileMode::read);
+  reader.big_endian = big_endian;
+  reader.file = platform.open_file(path, FileMode::read);
   if (!reader.is_open()) {
     char line[512];
-    std::snprintf(line, 511, "FAT can't open '%s'.", settings.fat_filename);
+    std::snprintf(line, 511, "FAT can't open '%s'.", path);
     error_line(platform, line);
-    return 0;
+    return false;
   }
-  int result = 1;
+  bool result = true;
   long got = platform.read_file(reader.file, page.bytes, kHeaderRead);
   if (got < 0) got = 0;
   if (uint32_t(got) < kHeaderRead) {
     std::memset(page.bytes + got, 0, kHeaderRead - got);  // keep the page size well defined
     error_line(platform, "FAT can't read");
-    result = 0;
+    result = false;
   }
   const int16_t blocks = int16_t(page.bytes[14] | page.bytes[15] << 8);
   const int32_t size = int32_t(blocks) * 256;
   if (size < 0 || size > int32_t(kPageBufferSize)) {
     error_line(platform, "FAT can't read");
-    return 0;
+    return false;
   }
   reader.cache_size = uint32_t(size);
   if (reader.cache_size > kHeaderRead) {
     const long rest = long(reader.cache_size - kHeaderRead);
     if (platform.read_file(reader.file, page.bytes, size_t(rest)) != rest) {
       error_line(platform, "FAT can't read");
-      result = 0;
+      result = false;
     }
   }
   return result;
 }
 
-int read_page(IndexReader& reader, Platform& platform, PageBuffer& page) {
+bool read_page(IndexReader& reader, Platform& platform, PageBuffer& page) {
   const uint32_t size = reader.cache_size;
-  if (!reader.is_open() || size == 0 || size > kPageBufferSize) return 0;
-  return platform.read_file(reader.file, page.bytes, size) == long(size) ? 1 : 0;
+  if (!reader.is_open() || size == 0 || size > kPageBufferSize) return false;
+  return platform.read_file(reader.file, page.bytes, size) == long(size);
 }
 
-int parse_page(const IndexReader& reader, Platform& platform, Settings& settings,
-               Messages& messages, const PageBuffer& page, EntryBatch& batch,
-               HistoryKeySink* history) {
+bool parse_page(IndexReader& reader, const PageBuffer& page, const PageScan& scan,
+                EntryBatch& batch) {
   batch.entry_count = 0;
   const uint32_t size = reader.cache_size;
-  if (size < 2 || size > kPageBufferSize) return 1;
+  if (size < 2 || size > kPageBufferSize) return true;
   const unsigned char* p = page.bytes;
-  const int debug = settings.flg_debug;
+  Messages* const out = scan.trace;
+  const int debug = out ? scan.debug : 0;
 
-  if (settings.intel_cpu && p[0] == 0 && p[1] != 0) settings.intel_cpu = 0;
-  const bool intel = settings.intel_cpu != 0;
+  if (!reader.big_endian && p[0] == 0 && p[1] != 0) reader.big_endian = true;
+  const bool intel = !reader.big_endian;
   const int word = int16_t(page_word(p, intel));
-  if (debug >= 3) messages.verbose_printf("*fat=%04X,%4d\n", unsigned(word), word);
+  if (debug >= 3) out->verbose_printf("*fat=%04X,%4d\n", unsigned(word), word);
   const int count = word / 2;
-  if (debug >= 3) messages.verbose_printf("count=%4d\n", count);
-  if (count <= 0 || count > kMaxCount) return 1;
+  if (debug >= 3) out->verbose_printf("count=%4d\n", count);
+  if (count <= 0 || count > kMaxCount) return true;
   const uint32_t table_end = 2 + 4 * uint32_t(count);
-  if (table_end > size) return 1;
+  if (table_end > size) return true;
   if (debug >= 2) {
-    messages.verbose_printf("Table make\n");
-    messages.verbose_printf("cache_size=%04X,%4d\n", unsigned(size), int(size));
+    out->verbose_printf("Table make\n");
+    out->verbose_printf("cache_size=%04X,%4d\n", unsigned(size), int(size));
   }
 
   for (int i = 1; i <= count; ++i) {
-    if (poll_escape(platform) == kKeyEscape) return 0;
+    if (scan.keys && escape_pressed(*scan.keys)) return false;
     const uint32_t key = page_word(p + 2 + 4 * (i - 1), intel);
     const uint32_t data = page_word(p + 4 + 4 * (i - 1), intel);
     if (debug >= 3) {
-      messages.verbose_printf("No. =%d\n", i);
-      messages.verbose_printf("offset1=%04X,%4d\n", unsigned(key), int(key));
-      messages.verbose_printf("offset2=%04X,%4d\n", unsigned(data), int(data));
+      out->verbose_printf("No. =%d\n", i);
+      out->verbose_printf("offset1=%04X,%4d\n", unsigned(key), int(key));
+      out->verbose_printf("offset2=%04X,%4d\n", unsigned(data), int(data));
     }
     if (key + 4 <= size && std::memcmp(p + key, "INT_", 4) == 0) continue;
     if (key == 0 || data == 0) {
-      if (debug >= 3) messages.verbose_printf("offset is zero.\n");
+      if (debug >= 3) out->verbose_printf("offset is zero.\n");
       continue;
     }
     if (key >= size || data >= size) {
-      if (debug >= 3) messages.verbose_printf("offset over cache_size.\n");
+      if (debug >= 3) out->verbose_printf("offset over cache_size.\n");
       continue;
     }
     if (key < table_end || data < table_end) break;  // a chain marker: no items on this page
 
-    if (settings.flg_history_db) {
+    if (scan.history) {
       if (std::memchr(p + key, 0, size - key)) {
         const char* url = reinterpret_cast<const char*>(p + key);
-        messages.verbose_printf("%s\n", url);
-        if (history) history->history_key(url);
+        if (out) out->verbose_printf("%s\n", url);
+        if (scan.history_keys) scan.history_keys->history_key(url);
         continue;
       }
     } else {
@@ -157,22 +158,22 @@ int parse_page(const IndexReader& reader, Platform& platform, Settings& settings
       CacheEntry& slot = batch.entries[batch.entry_count];
       const Take take = take_pair(p, size, key, data, slot, url_len, name_len);
       if (take == Take::long_name) {
-        if (debug >= 3) messages.verbose_printf("filename is long.\n");
+        if (debug >= 3) out->verbose_printf("filename is long.\n");
         continue;
       }
       if (take == Take::taken) {
         if (debug >= 2) {
-          messages.verbose_printf("No. =%d\n", i);
-          messages.verbose_printf("http=%3ld:%s\n", long(url_len), slot.url);
-          messages.verbose_printf("file=%3ld:%s\n", long(name_len), slot.cache_file);
+          out->verbose_printf("No. =%d\n", i);
+          out->verbose_printf("http=%3ld:%s\n", long(url_len), slot.url);
+          out->verbose_printf("file=%3ld:%s\n", long(name_len), slot.cache_file);
         }
         if (++batch.entry_count == kBatchSlots) break;
         continue;
       }
     }
-    if (debug >= 3) messages.verbose_printf("offset over cache_size.\n");
+    if (debug >= 3) out->verbose_printf("offset over cache_size.\n");
   }
-  return 1;
+  return true;
 }
 
 void close_index(IndexReader& reader, Platform& platform) {

@@ -33,7 +33,6 @@
 
 #include <cstdint>
 
-#include "config/settings.h"
 #include "index/cache_entry.h"
 #include "platform/platform.h"
 #include "support/messages.h"
@@ -51,43 +50,53 @@ class HistoryKeySink {
 struct IndexReader {
   FileHandle file = kNoFile;
   uint32_t cache_size = 0;  // page size, set once by open_index; 0 when refused
+  // The byte order of the page words: big-endian with -i, or once a page has shown it.
+  bool big_endian = false;
   bool is_open() const { return file != kNoFile; }
 };
 
-// Opens settings.fat_filename for binary reading and consumes the header page: one read of 4096
-// bytes, then, when the page size is above 4096, one read of the rest into the buffer's start.
-// The page size is header bytes 14-15 as a signed 16-bit little-endian number times 256.
-// Returns 1 when the file is open and the header page was read in full, else 0:
-// - the file cannot be opened: error_line "FAT can't open '<fat_filename>'."; reader not open.
+// What a page scan reports to, besides the batch.
+struct PageScan {
+  int debug = 0;              // flg_debug: the level 2 and 3 lines
+  bool history = false;       // a history file: keys go to `history_keys`
+  Messages* trace = nullptr;  // debug lines and history keys shown; null: silent
+  Platform* keys = nullptr;   // polled for Escape once per pair; null: never
+  HistoryKeySink* history_keys = nullptr;
+};
+
+// Opens `path` for binary reading and consumes the header page: one read of 4096 bytes, then,
+// when the page size is above 4096, one read of the rest into the buffer's start. The page size
+// is header bytes 14-15 as a signed 16-bit little-endian number times 256. True when the file is
+// open and the header page was read in full:
+// - the file cannot be opened: error_line "FAT can't open '<path>'."; reader not open.
 // - a header read comes short: error_line "FAT can't read", once per failed read. Header bytes the
 //   first read did not deliver count as 0, so a tiny file gives page size 0.
 // - a page size the buffer cannot hold (negative or above 32,512): refused as a failed second
 //   read, "FAT can't read" without reading, cache_size 0.
 // The file stays open in every case where it could be opened; close_index closes it. With page
 // size 0 open_index may succeed, and read_page then reports the end at once.
-int open_index(IndexReader& reader, Platform& platform, const Settings& settings, PageBuffer& page);
+bool open_index(IndexReader& reader, Platform& platform, const char* path, bool big_endian,
+                PageBuffer& page);
 
-// Reads the next cache_size bytes into the start of the buffer with a single read. 1 when the
-// whole page came; 0 at the end of the file (a short last page is not a page), on a read error,
-// and when the reader is not open or its cache_size is 0.
-int read_page(IndexReader& reader, Platform& platform, PageBuffer& page);
+// Reads the next cache_size bytes into the start of the buffer with a single read. True when the
+// whole page came; false at the end of the file (a short last page is not a page), on a read
+// error, and when the reader is not open or its cache_size is 0.
+bool read_page(IndexReader& reader, Platform& platform, PageBuffer& page);
 
 // Scans the page read last and refills `batch` from slot 0 (entry_count is reset before anything
-// else). Clears settings.intel_cpu for the rest of the run when, while it is set, a page begins
-// with 00 followed by a non-zero byte. A first word giving a count (word / 2) of 0, below 0 or
-// above 8192, or an offset table longer than the page, marks a page that is not a data page: empty
-// batch. Per pair, in this order: Escape poll; a key starting "INT_" is passed over silently; an
-// offset of 0 or not below cache_size is passed over; an offset into the offset table ends the
-// page (see above). Cache index: URL cut to 259 bytes (lengths above 260 count as 259), cache file
-// name length above 260 drops the pair, 260 is cut to 259; at most 240 entries per page, the rest
-// of the page is passed over. History mode (flg_history_db): each key is shown with "%s\n" and
-// handed to `history` (when not null); the batch stays empty and the data item is never read. Debug
-// lines go through messages.verbose_printf at flg_debug levels 2 and 3. Returns 0 when Escape was
-// pressed during the scan (the batch then holds what was taken so far, not to be converted),
-// else 1.
-int parse_page(const IndexReader& reader, Platform& platform, Settings& settings,
-               Messages& messages, const PageBuffer& page, EntryBatch& batch,
-               HistoryKeySink* history);
+// else). Switches the reader to big-endian for the rest of the run when, while it reads
+// little-endian, a page begins with 00 followed by a non-zero byte. A first word giving a count
+// (word / 2) of 0, below 0 or above 8192, or an offset table longer than the page, marks a page
+// that is not a data page: empty batch. Per pair, in this order: Escape poll; a key starting
+// "INT_" is passed over silently; an offset of 0 or not below cache_size is passed over; an
+// offset into the offset table ends the page (see above). Cache index: URL cut to 259 bytes
+// (lengths above 260 count as 259), cache file name length above 260 drops the pair, 260 is cut to
+// 259; at most 240 entries per page, the rest of the page is passed over. History file: each key
+// is shown with "%s\n" and handed on; the batch stays empty and the data item is never read.
+// False when Escape was pressed during the scan (the batch then holds what was taken so far, not
+// to be converted).
+bool parse_page(IndexReader& reader, const PageBuffer& page, const PageScan& scan,
+                EntryBatch& batch);
 
 // Closes the index file when it is open.
 void close_index(IndexReader& reader, Platform& platform);

@@ -12,14 +12,14 @@ namespace volari {
 // flg_cap_dir.
 std::string make_dir_directory(const Settings& settings, const std::string& url_directory);
 
-// `url_filename` to `dir_filename`; returns flg_filename. Empty: domain_root as it is, result 0.
-// Otherwise short names apply, it is upper-cased when flg_cap_file, ".HTM" is appended when it then
-// has no '.', and the result is 1.
-int make_dir_filename(const Settings& settings, const std::string& url_filename,
-                      std::string& dir_filename);
+// `url_filename` to `dir_filename`; true when the URL names a file. Empty: domain_root as it is,
+// false. Otherwise short names apply, it is upper-cased when flg_cap_file, and ".HTM" is appended
+// when it then has no '.'.
+bool make_dir_filename(const Settings& settings, const std::string& url_filename,
+                       std::string& dir_filename);
 
-// 0 (a page) when the name has no '.' or the first three bytes after its last '.', upper-cased,
-// are "HTM" or "TXT"; 1 (an image or any other file) otherwise.
-int is_graphic_name(const std::string& dir_filename);
+// False (a page) when the name has no '.' or the first three bytes after its last '.',
+// upper-cased, are "HTM" or "TXT"; true (an image or any other file) otherwise.
+bool is_graphic_name(const std::string& dir_filename);
 
 }  // namespace volari

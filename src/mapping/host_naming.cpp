@@ -10,11 +10,6 @@ namespace volari {
 
 namespace {
 
-template <size_t N>
-std::string field(const char (&text)[N]) {
-  return std::string(text, strnlen(text, N));
-}
-
 // Only the first three bytes are compared, so "www2" and "wwwxyz" go as well.
 void drop_first_label(std::string& name, const char* lower, const char* upper) {
   if (name.compare(0, 3, lower) != 0 && name.compare(0, 3, upper) != 0) return;
@@ -70,11 +65,11 @@ std::string make_dir_domain(const Settings& settings, const std::string& url_dom
   if (skip & 2) drop_first_label(name, "www", "WWW");
   if (skip & 4) drop_first_label(name, "ftp", "FTP");
   if (settings.flg_dom_dir & 1) reverse_host_labels(name, tail_len);
-  const std::string domain_ip = field(settings.domain_ip);
+  const std::string domain_ip = text_of(settings.domain_ip);
   if (rewrite_dots(settings, name, tail_len) && !domain_ip.empty()) name = domain_ip;
   if (!name.empty() && name[0] == '\\') name.erase(0, 1);
   shorten_dir_path(settings, name);
-  name += field(settings.domain_ext);
+  name += text_of(settings.domain_ext);
   if (settings.flg_cap_dom != 0) sjis_upper(name);
   return name;
 }
@@ -83,10 +78,10 @@ size_t lookup_domain_alias(const Settings& settings, std::string& name) {
   const uint32_t count = std::min<uint32_t>(settings.domain_count, kMaxDomainAliases);
   for (uint32_t i = 0; i < count; ++i) {
     const DomainAlias& alias = settings.domain_table[i];
-    const std::string dom = field(alias.dom);
+    const std::string dom = text_of(alias.dom);
     if (dom.empty() || name.size() < dom.size()) continue;
     if (name.compare(name.size() - dom.size(), dom.size(), dom) != 0) continue;
-    const std::string dir = field(alias.dir);
+    const std::string dir = text_of(alias.dir);
     name.replace(name.size() - dom.size(), dom.size(), dir);
     return (settings.flg_dom_flg & 1) ? dir.size() : 0;
   }

@@ -22,39 +22,40 @@ bool is_special_name_byte(char c) {
 FilterResult filter_name(const Settings& settings, std::string& name) {
   std::string out;
   out.reserve(name.size());
-  FilterResult result = filter_kept;
-  size_t at = 0;
-  while (at < name.size()) {
+  bool ended = false;  // by a decoded zero byte
+  for (size_t at = 0; at < name.size();) {
     const char c = name[at];
     if (c == '%') {
       if (name.size() - at < 3) break;
       const int high = hex_value(name[at + 1]);
       const int low = hex_value(name[at + 2]);
       if (high >= 0 && low >= 0) {
-        if (high == 0 && low == 0) break;
-        out += static_cast<char>(high * 16 + low);
+        const char decoded = static_cast<char>(high * 16 + low);
+        ended = ended || decoded == '\0';
+        if (!ended) out += decoded;
         at += 3;
       } else {
-        out += '%';
+        if (!ended) out += '%';
         ++at;
       }
       continue;
     }
     if (is_special_name_byte(c)) {
-      if (settings.flg_cgi_file == 0) return filter_refused;
-      if (settings.flg_cgi_file == 2) {
-        out += '_';
-        ++at;
-        continue;
+      const int mode = settings.flg_cgi_file;
+      if (mode == 0) return FilterResult::refused;
+      if (mode != 2) {
+        name = out;
+        return mode == 3 ? FilterResult::cut_cgi : FilterResult::cut;
       }
-      result = settings.flg_cgi_file == 3 ? filter_cut_cgi : filter_cut;
-      break;
+      if (!ended) out += '_';
+      ++at;
+      continue;
     }
-    out += c;
+    if (!ended) out += c;
     ++at;
   }
   name = out;
-  return result;
+  return FilterResult::kept;
 }
 
 }  // namespace volari

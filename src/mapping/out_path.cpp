@@ -44,7 +44,7 @@ bool make_out_path(const Settings& settings, const std::string& dir_domain,
   if (!dir_domain.empty()) out_path += dir_domain + '\\';
   if (!dir_directory.empty()) out_path += dir_directory + '\\';
   out_path += dir_filename;
-  return out_path.size() > kMaxOutPath || leaves_root(out_path, root_len);
+  return out_path.size() <= kMaxOutPath && !leaves_root(out_path, root_len);
 }
 
 }  // namespace volari

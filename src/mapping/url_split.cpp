@@ -12,25 +12,25 @@ struct Prefix {
   UrlKind kind;
 };
 
-constexpr Prefix kPrefixes[] = {{"HTTP://", 7, kind_http},
-                                {"HTTPS://", 8, kind_https},
-                                {"FTP://", 6, kind_ftp},
-                                {"FILE://", 7, kind_file}};
+constexpr Prefix kPrefixes[] = {{"HTTP://", 7, UrlKind::http},
+                                {"HTTPS://", 8, UrlKind::https},
+                                {"FTP://", 6, UrlKind::ftp},
+                                {"FILE://", 7, UrlKind::file}};
 
-std::string rest_of(UrlKind kind, const std::string& url) {
+std::string_view rest_of(UrlKind kind, std::string_view url) {
   const size_t skip = url_prefix_length(kind);
-  return skip < url.size() ? url.substr(skip) : std::string();
+  return skip < url.size() ? url.substr(skip) : std::string_view();
 }
 
 }  // namespace
 
-UrlKind classify_url(const std::string& url) {
-  std::string upper = url;
+UrlKind classify_url(std::string_view url) {
+  std::string upper(url.substr(0, 8));
   sjis_upper(upper);
   for (const Prefix& p : kPrefixes) {
     if (upper.compare(0, p.len, p.text) == 0) return p.kind;
   }
-  return kind_other;
+  return UrlKind::other;
 }
 
 size_t url_prefix_length(UrlKind kind) {
@@ -40,23 +40,23 @@ size_t url_prefix_length(UrlKind kind) {
   return 0;
 }
 
-std::string split_url_domain(UrlKind kind, const std::string& url) {
-  const std::string rest = rest_of(kind, url);
-  return rest.substr(0, rest.find('/'));
+std::string split_url_domain(UrlKind kind, std::string_view url) {
+  const std::string_view rest = rest_of(kind, url);
+  return std::string(rest.substr(0, rest.find('/')));
 }
 
-std::string split_url_directory(UrlKind kind, const std::string& url) {
-  const std::string rest = rest_of(kind, url);
+std::string split_url_directory(UrlKind kind, std::string_view url) {
+  const std::string_view rest = rest_of(kind, url);
   const size_t first = rest.find('/');
   const size_t last = rest.rfind('/');
-  if (first == std::string::npos || first == last) return std::string();
-  return rest.substr(first + 1, last - first - 1);
+  if (first == std::string_view::npos || first == last) return std::string();
+  return std::string(rest.substr(first + 1, last - first - 1));
 }
 
-std::string split_url_filename(UrlKind kind, const std::string& url) {
-  const std::string rest = rest_of(kind, url);
+std::string split_url_filename(UrlKind kind, std::string_view url) {
+  const std::string_view rest = rest_of(kind, url);
   const size_t last = rest.rfind('/');
-  return last == std::string::npos ? std::string() : rest.substr(last + 1);
+  return last == std::string_view::npos ? std::string() : std::string(rest.substr(last + 1));
 }
 
 }  // namespace volari

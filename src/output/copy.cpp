@@ -1,6 +1,9 @@
+#include "output/copy.h"
+
 #include <cstring>
 
-#include "output/output.h"
+#include "output/jis.h"
+#include "output/title.h"
 #include "support/disk.h"
 #include "support/japanese.h"
 
@@ -8,7 +11,8 @@ namespace volari {
 
 namespace {
 
-bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_path) {
+bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_path,
+                  TitleFinder& title) {
   OutputState& st = ctx.state;
   const int debug = ctx.settings.flg_debug;
   if (!st.text_in.open(cache_path, TextMode::read)) return false;
@@ -16,11 +20,11 @@ bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_pa
   while (ok && st.text_in.gets(st.copybuf, kCopyBufferSize) > 0) {
     if (debug >= 3) ctx.messages.verbose_printf("copybuf=%s\n", st.copybuf);
     const size_t n = to_shiftjis(reinterpret_cast<const unsigned char*>(st.copybuf),
-                                 std::strlen(st.copybuf), ctx.converted);
-    const char* line = reinterpret_cast<const char*>(ctx.converted);
+                                 std::strlen(st.copybuf), st.converted);
+    const char* line = reinterpret_cast<const char*>(st.converted);
     if (debug >= 3) ctx.messages.verbose_printf("cache  =%s\n", line);
     if (!st.text_out.puts(line)) ok = false;
-    find_title(ctx, ctx.converted, n);
+    title.see(st.converted, n);
   }
   if (st.text_in.read_failed()) ok = false;
   // The times go on once every byte is out, through the same handles: no second open.
@@ -32,7 +36,8 @@ bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_pa
   return ok;
 }
 
-bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_path) {
+bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_path,
+                    TitleFinder& title) {
   Platform& p = ctx.platform;
   char* buf = ctx.state.copybuf;
   const FileHandle src = p.open_file(cache_path, FileMode::read);
@@ -51,7 +56,7 @@ bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_
       ok = false;
       break;
     }
-    find_title(ctx, reinterpret_cast<const unsigned char*>(buf), chunk);
+    title.see(reinterpret_cast<const unsigned char*>(buf), chunk);
     remaining -= static_cast<int64_t>(chunk);
   }
   // The times go on after the last write, through the same handle: no second open.
@@ -63,15 +68,17 @@ bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_
 
 }  // namespace
 
-int copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const char* cache_path,
-                    const char* out_path) {
-  ctx.state.page_title[0] = '\0';
+CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const char* cache_path,
+                           const char* out_path) {
   if (ctx.settings.flg_debug >= 1) ctx.messages.verbose_printf("%s -> %s\n", cache_path, out_path);
-  const bool text = flags.flg_graphic != 1 && ctx.settings.flg_shiftjis != 0;
-  const bool ok =
-      text ? copy_as_text(ctx, cache_path, out_path) : copy_as_binary(ctx, cache_path, out_path);
-  if (!ok) ctx.messages.verbose_printf("%s", ja::kCopyFailed);
-  return ok ? 1 : 0;
+  TitleFinder title((ctx.settings.flg_hst_type & 1) != 0);
+  const bool text = !flags.graphic && ctx.settings.flg_shiftjis != 0;
+  CopyResult result;
+  result.ok = text ? copy_as_text(ctx, cache_path, out_path, title)
+                   : copy_as_binary(ctx, cache_path, out_path, title);
+  if (!result.ok) ctx.messages.verbose_printf("%s", ja::kCopyFailed);
+  result.title = title.title();
+  return result;
 }
 
 }  // namespace volari

@@ -1,7 +1,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output/output.h"
+#include "output/history.h"
+#include "output/jis.h"
 #include "support/disk.h"
 #include "support/sjis.h"
 
@@ -62,32 +63,26 @@ void local_link(const char* out_path, char* out, size_t size) {
 }
 
 // An output that was never created has no date: its prefix stays empty.
-void date_prefix(OutputContext& ctx, const char* out_path, char* out, size_t size) {
-  out[0] = '\0';
+std::string date_prefix(OutputContext& ctx, const char* out_path) {
   const int bits = ctx.settings.flg_hst_date;
-  if ((bits & 12) == 0) return;
+  if ((bits & (kHistoryDateLine | kHistoryTimeLine)) == 0) return "";
   const PackedTime t = file_time_packed(ctx.platform, out_path);
-  if (t == 0) return;
-  const PackedFields f = unpack_date_time(t);
-  const int n =
-      std::snprintf(out, size, "%02u/%02u/%02u ", (f.year_field + 80) % 100, f.month, f.day);
-  if ((bits & 8) != 0 && n > 0 && static_cast<size_t>(n) < size) {
-    std::snprintf(out + n, size - n, "%02u:%02u:%02u  ", f.hour, f.minute, f.seconds);
-  }
+  if (t == 0) return "";
+  if ((bits & kHistoryTimeLine) == 0) return short_date(t) + " ";
+  return short_date(t) + " " + time_of_day(t) + "  ";
 }
 
 bool selected(const Settings& s, const EntryFlags& flags, const char* url_filename) {
   switch (s.flg_hst_mode) {
-    case 1:
-      return flags.flg_filename == 0;
-    case 2: {
-      char name[260];
-      copy_text(name, url_filename);
+    case kHistoryNoFileName:
+      return !flags.names_file;
+    case kHistoryIndexPages: {
+      std::string name(url_filename, strnlen(url_filename, 9));
       sjis_upper(name);
-      return std::strncmp(name, "INDEX.HTM", 9) == 0;
+      return name == "INDEX.HTM";
     }
-    case 3:
-      return flags.flg_graphic == 0 || (flags.flg_url_ftp == 1 && flags.flg_filename == 0);
+    case kHistoryPages:
+      return !flags.graphic || (flags.url_ftp && !flags.names_file);
     default:
       return false;
   }
@@ -98,41 +93,14 @@ const char kUrlLine[] = "    <DT>%s<A HREF=\"%s\">%s</A>\n";
 
 }  // namespace
 
-void find_title(OutputContext& ctx, const unsigned char* bytes, size_t length) {
-  char* title = ctx.state.page_title;
-  if ((ctx.settings.flg_hst_type & 1) == 0 || title[0] != '\0' || length <= 7) return;
-  for (size_t i = 0; i < length - 7; ++i) {
-    const void* lt = std::memchr(bytes + i, '<', length - 7 - i);
-    if (lt == nullptr) break;
-    i = static_cast<size_t>(static_cast<const unsigned char*>(lt) - bytes);
-    if (std::memcmp(bytes + i, "<TITLE>", 7) != 0 && std::memcmp(bytes + i, "<title>", 7) != 0) {
-      continue;
-    }
-    size_t n = 0;
-    for (size_t j = i + 7; j < length && n < kTitleSize - 1 && bytes[j] != 0; ++j) {
-      title[n++] = static_cast<char>(bytes[j]);
-    }
-    title[n] = '\0';
-    break;
-  }
-  if (title[0] == '\0') return;
-  for (char* p = title; *p != '\0'; ++p) {
-    if (*p == '<' && (std::strncmp(p, "</TITLE>", 8) == 0 || std::strncmp(p, "</title>", 8) == 0)) {
-      *p = '\0';
-      break;
-    }
-  }
-}
-
-void put_history_entry(OutputContext& ctx, const EntryFlags& flags, const char* url,
-                       const char* url_filename, const char* out_path) {
+void put_history_entry(OutputContext& ctx, const EntryFlags& flags, std::string_view title,
+                       const char* url, const char* url_filename, const char* out_path) {
   const Settings& s = ctx.settings;
-  OutputState& st = ctx.state;
   char url_target[kTargetMax + 1];
   char url_text[kTextMax + 1];
   escape(url, Piece::target, url_target, kTargetMax);
   escape(url, Piece::text, url_text, kTextMax);
-  if (s.flg_hst_mode == 9) {
+  if (s.flg_hst_mode == kHistoryKeys) {
     hst_printf(ctx, "    <DT><A HREF=\"%s\">%s</A>\n", url_target, url_text);
     return;
   }
@@ -143,18 +111,20 @@ void put_history_entry(OutputContext& ctx, const EntryFlags& flags, const char* 
   char link_target[kTargetMax + 1];
   escape(link, Piece::target, link_target, kTargetMax);
 
-  if (st.page_title[0] == '\0') {
-    copy_text(st.page_title, url);
+  // A title of at most 259 bytes (the URL cut to them when there is none), in Shift-JIS.
+  char label[kTitleSize];
+  if (title.empty()) {
+    copy_text(label, url);
   } else if (s.flg_shiftjis == 0) {
-    const size_t n = copy_text(st.copybuf, st.page_title);
-    to_shiftjis(reinterpret_cast<const unsigned char*>(st.copybuf), n,
-                reinterpret_cast<unsigned char*>(st.page_title));
+    to_shiftjis(reinterpret_cast<const unsigned char*>(title.data()), title.size(),
+                reinterpret_cast<unsigned char*>(label));
+  } else {
+    copy_text(label, std::string(title).c_str());
   }
   char title_text[kTextMax + 1];
-  escape(st.page_title, Piece::text, title_text, kTextMax);
-
-  char prefix[32];
-  date_prefix(ctx, out_path, prefix, sizeof prefix);
+  escape(label, Piece::text, title_text, kTextMax);
+  const std::string prefix_text = date_prefix(ctx, out_path);
+  const char* prefix = prefix_text.c_str();
 
   switch (s.flg_hst_type) {
     case 1:

@@ -1,7 +1,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "output/output.h"
+#include "output/history.h"
 #include "support/disk.h"
 #include "support/error_line.h"
 #include "support/japanese.h"
@@ -16,7 +16,7 @@ const char kPageHeader[] =
 bool open_page(OutputContext& ctx) {
   const Settings& s = ctx.settings;
   TextFile& page = ctx.state.hst;
-  const bool existed = file_exists(ctx.platform, s.hst_filename) != 0;
+  const bool existed = file_exists(ctx.platform, s.hst_filename);
   if (!page.open(s.hst_filename, TextMode::append)) {
     char message[512];
     std::snprintf(message, sizeof message, "file can't open '%s'.", s.hst_filename);
@@ -24,16 +24,12 @@ bool open_page(OutputContext& ctx) {
     return false;
   }
   if (!existed) page.puts(kPageHeader);
-  if ((s.flg_hst_date & 3) != 0) {
-    const PackedFields f = unpack_date_time(now_packed(ctx.platform));
-    char when[32];
-    const int n = std::snprintf(when, sizeof when, "%02u/%02u/%02u ", (f.year_field + 80) % 100,
-                                f.month, f.day);
-    if ((s.flg_hst_date & 2) != 0 && n > 0 && static_cast<size_t>(n) < sizeof when) {
-      std::snprintf(when + n, sizeof when - n, "%02u:%02u:%02u", f.hour, f.minute, f.seconds);
-    }
+  if ((s.flg_hst_date & (kHistoryDateSection | kHistoryTimeSection)) != 0) {
+    const PackedTime now = now_packed(ctx.platform);
+    std::string when = short_date(now) + " ";
+    if ((s.flg_hst_date & kHistoryTimeSection) != 0) when += time_of_day(now);
     char header[128];
-    std::snprintf(header, sizeof header, ja::kSectionHeaderFormat, when);
+    std::snprintf(header, sizeof header, ja::kSectionHeaderFormat, when.c_str());
     page.puts(header);
   }
   return true;

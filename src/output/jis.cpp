@@ -4,8 +4,6 @@
 
 namespace volari {
 
-const char kZelJisBanner[] = "ZEL_JIS 1.49";
-
 uint16_t jis_to_sjis(uint16_t code) {
   const int hi = code >> 8;
   const int lo = code & 0xFF;

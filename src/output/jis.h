@@ -1,12 +1,10 @@
-// JIS to Shift-JIS code mapping and the page conversion built on it (module ZEL_JIS).
+// JIS to Shift-JIS code mapping and the line conversion built on it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 namespace volari {
-
-extern const char kZelJisBanner[];  // "ZEL_JIS 1.49"
 
 // The standard JIS X 0208 to Shift-JIS mapping; first byte in bits 8-15, second in bits 0-7, for
 // both the code and the result. No range check: bytes outside 0x21-0x7E give whatever the

@@ -1,8 +1,9 @@
 // The one seam between VOLARI and the operating system.
 //
 // Everything that talks to the OS goes through a Platform: files, directories, the clock, the
-// console and the keyboard. Two implementations are picked by the build (posix/, win32/); tests
-// use fakes or wrap the real one to inject faults.
+// console and the keyboard. Two implementations are picked by the build (posix/, win32/); a
+// PlatformWrapper (platform_wrapper.h) forwards every call to another one, so that a test's fake
+// overrides only what it needs.
 //
 // Paths are always in the program's own form: Shift-JIS bytes with '\' as separator
 // (".\CC\BB\AA.DOM\INDEX.HTM"). The POSIX implementation turns '\' into '/' before it hands a path
@@ -69,13 +70,15 @@ class Platform {
   virtual ~Platform() = default;
 
   // --- Files (binary) ---
-  // kNoFile on failure.
+  // Opens a file; kNoFile on failure.
   virtual FileHandle open_file(const char* path, FileMode mode) = 0;
-  // Bytes read (fewer only at the end of the file), 0 at the end, -1 on error.
+  // Reads up to n bytes: the count read (fewer only at the end of the file), 0 at the end, -1 on
+  // an error.
   virtual long read_file(FileHandle f, void* buf, size_t n) = 0;
-  // Bytes written; anything but n is a failure (-1 on error).
+  // Writes n bytes: the count written; anything but n is a failure (-1 on an error).
   virtual long write_file(FileHandle f, const void* buf, size_t n) = 0;
-  // False when the close reports an error (data may not have reached the disk).
+  // Closes a file; false when the close reports an error (data may not have reached the disk),
+  // and for kNoFile.
   virtual bool close_file(FileHandle f) = 0;
   // Length of an open file, -1 when unknown.
   virtual int64_t file_size(FileHandle f) = 0;
@@ -83,6 +86,7 @@ class Platform {
   virtual bool file_times(FileHandle f, UnixTime* access, UnixTime* write) = 0;
   // Sets the last-access and last-write times of an open file (futime-style).
   virtual bool set_file_times(FileHandle f, UnixTime access, UnixTime write) = 0;
+  // Deletes a file; false when it cannot (also when it is not there).
   virtual bool remove_file(const char* path) = 0;
   // Renames `from` to `to`, replacing `to` when it exists.
   virtual bool rename_file(const char* from, const char* to) = 0;
@@ -94,6 +98,7 @@ class Platform {
   virtual bool make_dir(const char* path) = 0;
   // Stamps a directory's access and write times (used by DirDating::by_stamp).
   virtual bool set_path_time(const char* path, UnixTime time) = 0;
+  // Makes `path` the current directory; false when it cannot (also for an empty path).
   virtual bool change_dir(const char* path) = 0;
   // Full path of the current directory in program form; false when it does not fit in `size`.
   virtual bool current_dir(char* out, size_t size) = 0;
@@ -103,6 +108,7 @@ class Platform {
   virtual std::unique_ptr<DirSearch> find_files(const char* pattern) = 0;
 
   // --- Clock ---
+  // The local date and time now.
   virtual DateTime local_time() = 0;
   // Milliseconds since some fixed moment; wraps at 2^32.
   virtual uint32_t tick_count() = 0;
@@ -115,6 +121,7 @@ class Platform {
   // across daylight saving.
   virtual bool to_local(UnixTime t, DateTime* out) = 0;
   virtual bool to_utc(UnixTime t, DateTime* out) = 0;
+  // How this platform dates new directories (see DirDating).
   virtual DirDating dir_dating() const = 0;
 
   // --- Console ---
@@ -125,6 +132,7 @@ class Platform {
   // C library's text-mode standard output does (POSIX keeps LF). Output may be held back until
   // console_flush, read_key or the end of the process.
   virtual void console_write(const char* bytes, size_t n) = 0;
+  // Writes out what console_write holds back.
   virtual void console_flush() = 0;
 
   // --- Keyboard ---

@@ -1,8 +1,10 @@
 #include "run/run.h"
 
-#include "config/args.h"
 #include "config/settings_file.h"
+#include "output/history.h"
 #include "run/clock_step.h"
+#include "run/entry.h"
+#include "run/index_survey.h"
 #include "support/japanese.h"
 #include "support/keys.h"
 
@@ -10,43 +12,43 @@ namespace volari {
 
 Run::Run(Platform& p) : platform(p), messages(p), output(p) {}
 
-OutputContext Run::output_context() {
-  return OutputContext{platform, settings, messages, output, page.bytes};
-}
-
-PipelineContext Run::pipeline_context() {
-  return PipelineContext{platform, settings, messages, counters, mapping, dated, known_dirs};
+PageScan Run::page_scan() {
+  PageScan scan;
+  scan.debug = settings.flg_debug;
+  scan.history = settings.flg_history_db != 0;
+  scan.trace = &messages;
+  scan.keys = &platform;
+  scan.history_keys = this;
+  return scan;
 }
 
 void Run::history_key(const char* url) {
   OutputContext out = output_context();
-  put_history_entry(out, EntryFlags{}, url, url, url);
+  put_history_entry(out, EntryFlags{}, "", url, url, url);
 }
 
 void run_pages(Run& run) {
   const Settings& s = run.settings;
-  int ok = start_run(run);
-  while (ok && poll_escape(run.platform) != kKeyEscape) {
+  const bool converting = s.flg_test != kTestIndexOnly && !s.flg_history_db;
+  bool ok = start_run(run);
+  if (ok && converting) survey_index(run);
+  while (ok && !escape_pressed(run.platform)) {
     if (s.flg_debug >= 1) run.messages.verbose_printf("call read\n");
     ok = read_page(run.index, run.platform, run.page);
     if (!ok) run.index_read_to_end = true;
     if (ok) {
       if (s.flg_debug >= 1) run.messages.verbose_printf("call conv\n");
-      ok = parse_page(run.index, run.platform, run.settings, run.messages, run.page, run.batch,
-                      s.flg_history_db ? &run : nullptr);
+      ok = parse_page(run.index, run.page, run.page_scan(), run.batch);
     }
-    if (s.flg_test == 1 || s.flg_history_db) continue;
-    if (ok) {
+    if (ok && converting) {
       if (s.flg_debug >= 1) run.messages.verbose_printf("call copy\n");
-      PipelineContext pipeline = run.pipeline_context();
-      OutputContext out = run.output_context();
-      ok = convert_batch(pipeline, out, run.batch);
+      ok = convert_batch(run, run.batch);
     }
   }
   end_run(run);
 }
 
-int start_run(Run& run) {
+bool start_run(Run& run) {
   Settings& s = run.settings;
   run.messages.verbose = s.flg_verbose != 0;
   if (s.flg_log_file) {
@@ -60,7 +62,7 @@ int start_run(Run& run) {
   run.start_time = run.platform.local_time();
   run.start_tick = run.platform.tick_count();
   run.start_packed = pack_date_time(run.start_time);
-  return open_index(run.index, run.platform, s, run.page);
+  return open_index(run.index, run.platform, s.fat_filename, s.intel_cpu == 0, run.page);
 }
 
 namespace {
@@ -78,10 +80,10 @@ void print_summary(Run& run) {
 
 }  // namespace
 
-int end_run(Run& run) {
+void end_run(Run& run) {
   Settings& s = run.settings;
   const bool index_was_open = run.index.is_open();
-  if (index_was_open) close_index(run.index, run.platform);
+  close_index(run.index, run.platform);
   if (s.flg_hst_file) {
     OutputContext out = run.output_context();
     close_history(out);
@@ -114,7 +116,6 @@ int end_run(Run& run) {
     wait_key(run.platform);
   }
   run.platform.console_flush();
-  return 1;
 }
 
 }  // namespace volari

@@ -2,13 +2,16 @@
 // entry creates and hands down by reference. A test builds its own with a fake platform.
 #pragma once
 
+#include <string>
+#include <unordered_set>
+#include <vector>
+
 #include "config/settings.h"
 #include "index/cache_entry.h"
 #include "index/index_reader.h"
-#include "mapping/pipeline.h"
-#include "mapping/run_counters.h"
-#include "output/output.h"
+#include "output/output_state.h"
 #include "platform/platform.h"
+#include "run/run_counters.h"
 #include "support/disk.h"
 #include "support/messages.h"
 
@@ -28,9 +31,14 @@ class Run final : public HistoryKeySink {
   PageBuffer page;
   EntryBatch batch;
   OutputState output;
-  EntryMapping mapping;
   DatedDirs dated;
-  KnownDirs known_dirs;
+  // Output directories known to exist in this run: an entry whose directory is among them makes
+  // none, which spares the probe of every directory on its path.
+  std::unordered_set<std::string> made_dirs;
+  // Entries of the index by their number in the order read: true for a record of a URL that
+  // another record of the same URL is converted for.
+  std::vector<bool> superseded;
+  uint32_t entries_read = 0;
 
   // The run clock: local time and tick count at the start.
   DateTime start_time;
@@ -39,8 +47,9 @@ class Run final : public HistoryKeySink {
   // True once read_page reported the end of the index: every page was taken.
   bool index_read_to_end = false;
 
-  OutputContext output_context();
-  PipelineContext pipeline_context();
+  OutputContext output_context() { return OutputContext{platform, settings, messages, output}; }
+  // How the run's own page scans read a page: traced, polled, history keys to this run.
+  PageScan page_scan();
 
   // History mode: each key of the history file becomes one line of the history page.
   void history_key(const char* url) override;
@@ -48,10 +57,10 @@ class Run final : public HistoryKeySink {
 
 // One whole run, from its start to its end.
 void run_pages(Run& run);
-// Log, settings trace, banner, counters, clock, index: the result of opening the index.
-int start_run(Run& run);
+// Log, settings trace, banner, counters, clock, index: true when the index is open.
+bool start_run(Run& run);
 // Closes the files, shows the end message, puts the clock right, prints the summary, closes the
 // log, stores LAST_TIME (only after a complete real run) and waits for a key when asked.
-int end_run(Run& run);
+void end_run(Run& run);
 
 }  // namespace volari

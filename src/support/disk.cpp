@@ -6,26 +6,15 @@
 
 namespace volari {
 
-const char kZelDiskBanner[] = "ZEL_DISK 1.49";
-
 namespace {
 
 constexpr size_t kDirPathBuffer = 264;
 
-bool read_write_time(Platform& platform, const char* path, UnixTime* write) {
-  const FileHandle f = platform.open_file(path, FileMode::read);
-  if (f == kNoFile) return false;
-  UnixTime access = 0;
-  const bool ok = platform.file_times(f, &access, write);
-  platform.close_file(f);
-  return ok;
-}
-
 // make_dirs, telling `created` about each directory it made itself.
 template <typename Created>
-int walk_make_dirs(Platform& platform, const char* path, Created created) {
+bool walk_make_dirs(Platform& platform, const char* path, Created created) {
   const size_t len = std::strlen(path);
-  if (len >= kDirPathBuffer) return -1;
+  if (len >= kDirPathBuffer) return false;
   char work[kDirPathBuffer];
   for (size_t i = 0; i < len; ++i) {
     const unsigned char c = static_cast<unsigned char>(path[i]);
@@ -40,44 +29,41 @@ int walk_make_dirs(Platform& platform, const char* path, Created created) {
     }
   }
   work[len] = '\0';
-  if (!platform.make_dir(work)) return -1;
+  if (!platform.make_dir(work)) return false;
   created(work);
-  return 0;
+  return true;
 }
 
 }  // namespace
 
-int file_exists(Platform& platform, const char* path) {
+bool file_exists(Platform& platform, const char* path) {
   const FileHandle f = platform.open_file(path, FileMode::read);
-  if (f == kNoFile) return 0;
+  if (f == kNoFile) return false;
   platform.close_file(f);
-  return 1;
+  return true;
 }
 
-int dir_exists(Platform& platform, const char* path) {
+bool dir_exists(Platform& platform, const char* path) {
   // The attributes first: a directory is never opened as a file, so only for anything else is
   // the open of "a readable file is not a directory" needed.
   const int attributes = platform.attributes(path);
-  if (attributes != -1) {
-    return (attributes & kAttrDirectory) != 0 || !file_exists(platform, path) ? 1 : 0;
-  }
-  const char d = path[0];
-  const bool letter = (d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z');
-  if (letter && path[1] == ':' && path[2] == '\0') return 1;
-  return 0;
+  if (attributes != -1) return (attributes & kAttrDirectory) != 0 || !file_exists(platform, path);
+  const char d = ascii_upper(path[0]);
+  return d >= 'A' && d <= 'Z' && path[1] == ':' && path[2] == '\0';
 }
 
-int make_dirs(Platform& platform, const char* path) {
+bool make_dirs(Platform& platform, const char* path) {
   return walk_make_dirs(platform, path, [](const char*) {});
 }
 
 void make_dirs_dated(Platform& platform, const char* path, const char* reference,
                      DatedDirs& dated) {
-  UnixTime when = 0;
-  if (!read_write_time(platform, reference, &when)) {
+  const std::optional<UnixTime> written = file_write_time(platform, reference);
+  if (!written) {
     make_dirs(platform, path);
     return;
   }
+  const UnixTime when = *written;
   if (platform.dir_dating() == DirDating::by_clock) {
     DateTime utc;
     if (!platform.to_utc(when, &utc)) {
@@ -103,23 +89,36 @@ void restamp_dated_dirs(Platform& platform, const DatedDirs& dated) {
   for (const auto& entry : dated.stamped) platform.set_path_time(entry.first.c_str(), entry.second);
 }
 
+PackedTime pack_date_time(const DateTime& t) {
+  return pack_fields(t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
 PackedTime now_packed(Platform& platform) {
   return pack_date_time(platform.local_time());
 }
 
+std::optional<UnixTime> file_write_time(Platform& platform, const char* path) {
+  const FileHandle f = platform.open_file(path, FileMode::read);
+  if (f == kNoFile) return std::nullopt;
+  UnixTime access = 0, write = 0;
+  const bool ok = platform.file_times(f, &access, &write);
+  platform.close_file(f);
+  return ok ? std::optional<UnixTime>(write) : std::nullopt;
+}
+
 PackedTime file_time_packed(Platform& platform, const char* path) {
-  UnixTime when = 0;
+  const std::optional<UnixTime> when = file_write_time(platform, path);
   DateTime local;
-  if (!read_write_time(platform, path, &when) || !platform.to_local(when, &local)) return 0;
+  if (!when || !platform.to_local(*when, &local)) return 0;
   return pack_date_time(local);
 }
 
-int copy_file_times(Platform& platform, FileHandle source, FileHandle destination) {
+bool copy_file_times(Platform& platform, FileHandle source, FileHandle destination) {
   UnixTime access = 0;
   UnixTime write = 0;
-  if (!platform.file_times(source, &access, &write)) return -1;
+  if (!platform.file_times(source, &access, &write)) return false;
   if (access <= 0) access = write;
-  return platform.set_file_times(destination, access, write) ? 0 : -1;
+  return platform.set_file_times(destination, access, write);
 }
 
 }  // namespace volari

@@ -1,7 +1,8 @@
-// Disk, directory and file-time helpers (module ZEL_DISK).
+// Disk, directory and file-time helpers.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,18 +11,16 @@
 
 namespace volari {
 
-extern const char kZelDiskBanner[];  // "ZEL_DISK 1.49"
-
-// 1 when `path` can be opened for reading as a file, else 0.
-int file_exists(Platform& platform, const char* path);
-// 1 for an existing directory or a bare drive ("Q:"), 0 otherwise (a readable file is not one).
-int dir_exists(Platform& platform, const char* path);
-// Creates every missing directory of `path`, the last name included. Returns 0 when the last
-// directory was created, -1 when that failed (also when it already existed). Splits at every '\'
-// that is not the second byte of a Shift-JIS character (a cut-off character would make a
+// True when `path` can be opened for reading as a file.
+bool file_exists(Platform& platform, const char* path);
+// True for an existing directory or a bare drive ("Q:"); a readable file is not one.
+bool dir_exists(Platform& platform, const char* path);
+// Creates every missing directory of `path`, the last name included. True when the last
+// directory was created, false when that failed (also when it already existed). Splits at every
+// '\' that is not the second byte of a Shift-JIS character (a cut-off character would make a
 // directory of a wrong name). The empty prefix of a leading '\' is not tried. A path of more than
-// 263 bytes creates nothing and gives -1.
-int make_dirs(Platform& platform, const char* path);
+// 263 bytes creates nothing.
+bool make_dirs(Platform& platform, const char* path);
 
 // Directories that make_dirs_dated stamped directly (DirDating::by_stamp), with their times, so
 // the run can stamp them again at its end: adding entries to a POSIX directory moves its time.
@@ -36,13 +35,16 @@ void make_dirs_dated(Platform& platform, const char* path, const char* reference
 // Stamps every recorded directory with its time again.
 void restamp_dated_dirs(Platform& platform, const DatedDirs& dated);
 
+PackedTime pack_date_time(const DateTime& t);
 // The current local time, packed.
 PackedTime now_packed(Platform& platform);
+// The last-write time of a file, or nothing when it cannot be read.
+std::optional<UnixTime> file_write_time(Platform& platform, const char* path);
 // The last-write time of a file in local time, packed; 0 when the file cannot be read.
 PackedTime file_time_packed(Platform& platform, const char* path);
-// Gives `destination` the access and write times of `source` (whole seconds): 0, or -1 on failure.
+// Gives `destination` the access and write times of `source` (whole seconds); false on failure.
 // A source without an access time (0 or less) gives its write time for both.
-int copy_file_times(Platform& platform, FileHandle source, FileHandle destination);
+bool copy_file_times(Platform& platform, FileHandle source, FileHandle destination);
 
 // State of the one directory scan of the process.
 struct ScanState {
@@ -50,14 +52,13 @@ struct ScanState {
   char pattern[264] = {};
   std::unique_ptr<DirSearch> search;
 };
-constexpr int kScanFile = 1;
-constexpr int kScanDirectory = 2;
-constexpr int kScanDot = 4;
+enum class ScanEntry { file, directory, dot, end };
 // Next entry matching `pattern` (a new pattern restarts the scan). Fills `out` (260 bytes, may be
-// null) with the pattern's directory part, '\' and the name. Returns 1 file, 2 directory, 4 an
-// entry whose name begins with '.' (only when `flags` holds 4; skipped otherwise), -1 at the end
-// (`out` emptied, scan ended; also for a directory that cannot be read and for a pattern of more
-// than 263 bytes). A path longer than `out` is cut to fit.
-int scan_dir(Platform& platform, ScanState& state, const char* pattern, char* out, int flags);
+// null) with the pattern's directory part, '\\' and the name. An entry whose name begins with '.'
+// is a dot entry when `dot_entries` asks for them, else skipped; end (`out` emptied, scan ended)
+// also for a directory that cannot be read and for a pattern of more than 263 bytes. A path
+// longer than `out` is cut to fit.
+ScanEntry scan_dir(Platform& platform, ScanState& state, const char* pattern, char* out,
+                   bool dot_entries);
 
 }  // namespace volari

@@ -7,8 +7,6 @@
 
 namespace volari {
 
-const char kZelWinBanner[] = "ZEL_WIN 1.49";
-
 void error_line(Platform& platform, const char* message) {
   char line[512];
   size_t n = copy_text(line, message);

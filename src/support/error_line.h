@@ -1,11 +1,9 @@
-// The error line shown to the user on standard output (module ZEL_WIN).
+// The error line shown to the user on standard output.
 #pragma once
 
 namespace volari {
 
 class Platform;
-
-extern const char kZelWinBanner[];  // "ZEL_WIN 1.49"
 
 // Prints `message` on the console as a line of its own followed by an empty line; never written
 // to the log. The message is held in a 512-byte line buffer (cut to fit); "\n" is added unless it

@@ -4,15 +4,12 @@
 
 namespace volari {
 
-const char kZelKeyBanner[] = "ZEL_KEY 1.49";
-
-int poll_escape(Platform& platform) {
-  if (!platform.key_waiting()) return 0;
-  return platform.read_key() == kKeyEscape ? kKeyEscape : 0;
+bool escape_pressed(Platform& platform) {
+  return platform.key_waiting() && platform.read_key() == kKeyEscape;
 }
 
-int wait_key(Platform& platform) {
-  return platform.read_key() == kKeyEscape ? kKeyEscape : 0;
+void wait_key(Platform& platform) {
+  platform.read_key();
 }
 
 }  // namespace volari

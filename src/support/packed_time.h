@@ -4,15 +4,14 @@
 #pragma once
 
 #include <cstdint>
-
-#include "platform/platform.h"
+#include <string>
 
 namespace volari {
 
 using PackedTime = uint32_t;
 
 struct PackedFields {
-  unsigned year_field;  // print as field + 1980 (four digits) or (field + 80) % 100 (two)
+  unsigned year_field;  // shown as field + 1980 (four digits) or (field + 80) % 100 (two)
   unsigned month;
   unsigned day;
   unsigned hour;
@@ -20,7 +19,14 @@ struct PackedFields {
   unsigned seconds;  // already doubled: always even
 };
 
-PackedTime pack_date_time(const DateTime& t);
+PackedTime pack_fields(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,
+                       unsigned second);
 PackedFields unpack_date_time(PackedTime p);
+
+// "yy/mm/dd", "hh:mm:ss" (even seconds) and "YYYY/MM/DD hh:mm", as the history page, the
+// traces and LAST_TIME show a packed time.
+std::string short_date(PackedTime p);
+std::string time_of_day(PackedTime p);
+std::string long_date_time(PackedTime p);
 
 }  // namespace volari

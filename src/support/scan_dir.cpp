@@ -15,13 +15,14 @@ void end_scan(ScanState& state) {
 
 }  // namespace
 
-int scan_dir(Platform& platform, ScanState& state, const char* pattern, char* out, int flags) {
+ScanEntry scan_dir(Platform& platform, ScanState& state, const char* pattern, char* out,
+                   bool dot_entries) {
   constexpr size_t kOut = 260;
   if (std::strlen(pattern) >= sizeof(state.pattern)) {
     // Its copy would be cut and never match again, restarting the scan on every call.
     end_scan(state);
     if (out) out[0] = '\0';
-    return -1;
+    return ScanEntry::end;
   }
   for (;;) {
     if (state.active && std::strcmp(state.pattern, pattern) != 0) end_scan(state);
@@ -34,7 +35,7 @@ int scan_dir(Platform& platform, ScanState& state, const char* pattern, char* ou
     if (!state.search || !state.search->next(&entry)) {
       if (out) out[0] = '\0';
       end_scan(state);
-      return -1;
+      return ScanEntry::end;
     }
     if (out) {
       char path[sizeof(state.pattern)];
@@ -43,9 +44,9 @@ int scan_dir(Platform& platform, ScanState& state, const char* pattern, char* ou
       if (n > 0) n += copy_text(out + n, kOut - n, "\\");
       copy_text(out + n, kOut - n, entry.name);
     }
-    if (!entry.directory) return kScanFile;
-    if (entry.name[0] != '.') return kScanDirectory;
-    if (flags & kScanDot) return kScanDot;
+    if (!entry.directory) return ScanEntry::file;
+    if (entry.name[0] != '.') return ScanEntry::directory;
+    if (dot_entries) return ScanEntry::dot;
   }
 }
 

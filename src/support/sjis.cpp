@@ -1,59 +1,54 @@
 #include "support/sjis.h"
 
-#include <cstring>
-
 namespace volari {
 
-const char kZelStrBanner[] = "ZEL_STR 1.49";
-
-char* sjis_upper(char* text) {
-  const size_t len = std::strlen(text);
-  for (size_t i = 0; i < len; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      ++i;  // the byte after a high byte belongs to its character
-    } else if (c >= 'a' && c <= 'z') {
-      text[i] = static_cast<char>(c - 'a' + 'A');
-    }
+bool same_ignoring_ascii_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
   }
-  return text;
+  return true;
 }
 
 void sjis_upper(std::string& text) {
-  const size_t len = text.size();
-  for (size_t i = 0; i < len; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      ++i;
-    } else if (c >= 'a' && c <= 'z') {
-      text[i] = static_cast<char>(c - 'a' + 'A');
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) {
+      ++i;  // the byte after a high byte belongs to its character
+    } else {
+      text[i] = ascii_upper(text[i]);
     }
   }
 }
 
-int path_dir_part(const char* path, char* out) {
-  const size_t len = std::strlen(path);
-  std::memcpy(out, path, len + 1);
-  const char* last_sep = std::strrchr(out, '\\');
-  if (last_sep) {
-    const size_t at = static_cast<size_t>(last_sep - out);
-    const bool first = std::strchr(out, '\\') == last_sep;
-    out[first ? at + 1 : at] = '\0';
-    return 1;
+size_t last_separator(std::string_view path) {
+  size_t last = std::string_view::npos;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (path[i] == '\\') {
+      last = i;
+    } else if (is_sjis_lead(static_cast<unsigned char>(path[i]))) {
+      ++i;
+    }
   }
-  const char* colon = std::strrchr(out, ':');
-  if (colon) {
-    out[colon - out + 1] = '\0';
-    return 1;
+  return last;
+}
+
+bool path_dir_part(const char* path, char* out) {
+  std::memcpy(out, path, std::strlen(path) + 1);
+  if (char* last = std::strrchr(out, '\\')) {
+    last[std::strchr(out, '\\') == last ? 1 : 0] = '\0';
+    return true;
+  }
+  if (char* colon = std::strrchr(out, ':')) {
+    colon[1] = '\0';
+    return true;
   }
   out[0] = '\0';
-  return 0;
+  return false;
 }
 
 size_t copy_text(char* dst, size_t size, const char* src) {
   if (size == 0) return 0;
-  size_t n = std::strlen(src);
-  if (n > size - 1) n = size - 1;
+  const size_t n = strnlen(src, size - 1);
   std::memcpy(dst, src, n);
   dst[n] = '\0';
   return n;

@@ -32,9 +32,7 @@ TEST(Numbers, ReadNumberAndLastTime) {
     const PackedTime when = parse_last_time(text);
     EXPECT_EQ(when >> 25, year) << text;
     EXPECT_EQ(when & 31, 0u) << text;
-    char out[24];
-    format_last_time(when | 31u, out);
-    EXPECT_STREQ(out, shown) << text;
+    EXPECT_EQ(long_date_time(when | 31u), shown) << text;
   }
 }
 
@@ -47,10 +45,10 @@ std::vector<std::string> scan(Platform& platform, std::vector<std::string> args)
   arg_start(scanner, s, argv.argc(), argv.argv());
   std::vector<std::string> out;
   char buf[kArgBuffer];
-  for (int kind; out.size() < 50 && (kind = arg_next(scanner, platform, buf)) != -1;) {
-    out.push_back((kind == 1 ? "-" : "") + std::string(buf));
+  for (ArgKind k; out.size() < 50 && (k = arg_next(scanner, platform, buf)) != ArgKind::end;) {
+    out.push_back((k == ArgKind::option ? "-" : "") + std::string(buf));
   }
-  EXPECT_EQ(arg_next(scanner, platform, buf), -1);
+  EXPECT_EQ(arg_next(scanner, platform, buf), ArgKind::end);
   return out;
 }
 
@@ -102,7 +100,7 @@ TEST_F(CommandLine, OptionsChangeTheSettings) {
   const struct {
     std::vector<std::string> args;
     std::string changes;
-    int run = 1;
+    Request request = Request::run;
   } cases[] = {
       {{}, ""},
       {{"-i", "-k", "-r", "-v"}, "intel=0 wait=1 result=0 verbose=0 "},
@@ -115,7 +113,7 @@ TEST_F(CommandLine, OptionsChangeTheSettings) {
       {{"A.COM", "-i", "WWW.Example.COM"}, "intel=0 dom_only=1 host=www.example.com "},
       {{"*.example.com"}, "dom_only=1 host=zz.example.com "},
       {{"\x83\x41X"}, "dom_only=1 host=\x83\x61x "},  // byte by byte, second bytes too
-      {{"-?x", "-v"}, "verbose=0 ", 0},
+      {{"-?x", "-v"}, "verbose=0 ", Request::usage},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "" : c.args[0]);
@@ -123,7 +121,7 @@ TEST_F(CommandLine, OptionsChangeTheSettings) {
     std::vector<std::string> all{"vold32"};
     all.insert(all.end(), c.args.begin(), c.args.end());
     Argv args(all);
-    EXPECT_EQ(parse_command_line(platform_, s, args.argc(), args.argv()), c.run);
+    EXPECT_EQ(parse_command_line(platform_, s, args.argc(), args.argv()), c.request);
     EXPECT_EQ(changes(s), c.changes);
   }
 }

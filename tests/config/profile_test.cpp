@@ -56,11 +56,11 @@ TEST_F(ProfileTest, GetTable) {
     char out[kProfileValue];
     std::memset(out, 'z', sizeof out);
     const bool found = c.value != "-";
-    EXPECT_EQ(profile_get(platform_, "VOLARI.INI", c.section, c.key, out), found ? 1 : 0);
+    EXPECT_EQ(profile_get(platform_, "VOLARI.INI", c.section, c.key, out), found);
     EXPECT_EQ(out, found ? c.value : "");
   }
   char out[kProfileValue] = "old";
-  EXPECT_EQ(profile_get(platform_, "NOSUCH.INI", "DIR", "KEY", out), 0);
+  EXPECT_FALSE(profile_get(platform_, "NOSUCH.INI", "DIR", "KEY", out));
   EXPECT_STREQ(out, "");
 }
 
@@ -127,9 +127,8 @@ TEST_F(ProfileTest, RefusedWritesChangeNothing) {
     SCOPED_TRACE(std::string(c[0]) + "/" + c[1] + "/" + c[2] + "/" + c[3]);
     put("VOLARI.INI", "[DIR]\nK=1\n");
     // A file that is there but cannot be read is never replaced.
-    platform_.fail = [&](const char* op, const char* path) {
-      return std::strcmp(c[3], "unreadable") == 0 && std::strcmp(op, "open") == 0 &&
-             std::strcmp(path, "VOLARI.INI") == 0;
+    platform_.fail = [&](Op op, const std::string& path) {
+      return std::strcmp(c[3], "unreadable") == 0 && op == Op::open && path == "VOLARI.INI";
     };
     profile_put(platform_, c[0], c[1], c[2], c[3]);
     EXPECT_EQ(get("VOLARI.INI"), "[DIR]\nK=1\n");
@@ -143,15 +142,16 @@ TEST_F(ProfileTest, FailuresLoseNothing) {
   // An open fails for the temporary file only: the old file must be read.
   const std::string old_text = "; mine\n[DIR]\nK=1\nX=" + k150 + "\n\n[OPTION]\nA=1\n";
   const std::string new_text = crlf("; mine\n[DIR]\nK=2\nX=" + k150 + "\n\n[OPTION]\nA=1\n");
-  for (const char* fault : {"open", "write", "close", "rename"}) {
+  for (const Op fault : {Op::open, Op::write, Op::close, Op::rename}) {
     for (bool has_file : {true, false}) {
-      SCOPED_TRACE(std::string(fault) + (has_file ? " existing" : " missing"));
+      SCOPED_TRACE(std::to_string(static_cast<int>(fault)) + (has_file ? " existing" : " missing"));
       std::filesystem::remove("VOLARI.INI");
       if (has_file) put("VOLARI.INI", old_text);
       int hits = 0;
-      platform_.fail = [&](const char* op, const char* path) {
-        if (std::strcmp(op, fault) != 0) return false;
-        if (std::strcmp(op, "open") == 0 && !std::strstr(path, "ZEL_LIB.TMP")) return false;
+      platform_.fail = [&](Op op, const std::string& path) {
+        if (op != fault || (op == Op::open && path.find("ZEL_LIB.TMP") == std::string::npos)) {
+          return false;
+        }
         ++hits;
         return true;
       };

@@ -1,6 +1,8 @@
 // Whole runs of the program, each pinned byte for byte by its transcript in tests/golden/.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 
 #include "testlib/golden.h"
@@ -42,6 +44,27 @@ std::string mixed() {
          "http://aa.bb/long.html LONG.HTM text=x\n"
          "http://aa.bb/long/" +
          std::string(240, 'x') + ".html - text=x\n";
+}
+
+// An index of one page holding `pairs` (URL, cache file name), laid out as the hash library lays
+// out a page: the offset table first, the items packed downward from the end.
+std::string index_of(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  std::string file(8192, '\0');
+  file[14] = 0x10;  // 4096-byte pages
+  const auto le32 = [](size_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), 0}; };
+  size_t top = 8192, slot = 4096 + 2;
+  const auto place = [&](const std::string& item) {
+    top -= item.size();
+    file.replace(top, item.size(), item);
+    file[slot] = char((top - 4096) & 0xFF), file[slot + 1] = char((top - 4096) >> 8);
+    slot += 2;
+  };
+  for (const auto& [url, name] : pairs) {
+    place(le32(0) + le32(url.size() + 1) + url + '\0');
+    place(std::string(29, '\0') + le32(name.size() + 1) + name + '\0');
+  }
+  file[4096] = char(2 * pairs.size());
+  return file;
 }
 
 std::vector<Scenario> scenarios() {
@@ -179,6 +202,38 @@ std::vector<Scenario> scenarios() {
                  deep,
                  0,
                  [deep](const TempDir& d) { d.write_file(deep + "/x/.keep", ""); }});
+  // Each URL once: the stale copies of live records that a page scan meets on freed overflow
+  // pages are not counted again; of several records of one URL the newest existing file wins.
+  std::string many;
+  for (int i = 1; i <= 3000; ++i) {
+    many += "http://host" + std::to_string(i % 13) + ".example.com/dir" + std::to_string(i % 5) +
+            "/page" + std::to_string(i) + ".html - text=x\n";
+  }
+  all.push_back({"each-url-once",
+                 many,
+                 "",
+                 "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=FAT.DB\n",
+                 {{"-v", "-t2"}},
+                 "cache"});
+  all.push_back({"each-url-once-newest-file",
+                 "",
+                 "",
+                 "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=../out\n",
+                 {{"-!1"}},
+                 "cache",
+                 0,
+                 [](const TempDir& d) {
+                   d.write_file("cache/FAT.DB", index_of({{"http://a.b/x.html", "OLD.HTM"},
+                                                          {"http://a.b/x.html", "NEW.HTM"},
+                                                          {"http://a.b/x.html", "GONE.HTM"},
+                                                          {"http://a.b/y.html", "GONE.HTM"},
+                                                          {"http://a.b/y.html", "OLD.HTM"}}));
+                   d.write_file("cache/OLD.HTM", "old\n");
+                   d.write_file("cache/NEW.HTM", "new\n");
+                   const auto t = std::filesystem::last_write_time(d.file("cache/NEW.HTM"));
+                   std::filesystem::last_write_time(d.file("cache/OLD.HTM"),
+                                                    t - std::chrono::hours(24));
+                 }});
   return all;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "index/index_reader.h"
+#include "platform/platform_wrapper.h"
 
 namespace {
 
@@ -17,10 +18,12 @@ using namespace volari;
 
 constexpr FileHandle kIndexHandle = 3;
 
-class MemoryPlatform : public Platform {
+// The index served from memory; every other call goes to the system, but for the console, which
+// only counts, and the keyboard, which presses Escape at the given poll.
+class MemoryPlatform : public PlatformWrapper {
  public:
   MemoryPlatform(const uint8_t* data, size_t size, int escape_at)
-      : data_(data), size_(size), escape_at_(escape_at) {}
+      : PlatformWrapper(system_platform()), data_(data), size_(size), escape_at_(escape_at) {}
   int polls = 0;
   size_t console_bytes = 0;
 
@@ -36,28 +39,8 @@ class MemoryPlatform : public Platform {
     pos_ += got;
     return long(got);
   }
-  long write_file(FileHandle, const void*, size_t) override { return -1; }
   bool close_file(FileHandle f) override { return f == kIndexHandle; }
-  int64_t file_size(FileHandle) override { return int64_t(size_); }
-  bool file_times(FileHandle, UnixTime*, UnixTime*) override { return false; }
-  bool set_file_times(FileHandle, UnixTime, UnixTime) override { return false; }
-  bool remove_file(const char*) override { return false; }
-  bool rename_file(const char*, const char*) override { return false; }
-  int attributes(const char*) override { return -1; }
-  bool make_dir(const char*) override { return false; }
-  bool set_path_time(const char*, UnixTime) override { return false; }
-  bool change_dir(const char*) override { return false; }
-  bool current_dir(char*, size_t) override { return false; }
-  std::unique_ptr<DirSearch> find_files(const char*) override { return nullptr; }
-  DateTime local_time() override { return DateTime{}; }
-  uint32_t tick_count() override { return 0; }
-  bool set_local_time(const DateTime&) override { return false; }
-  bool set_system_time(const DateTime&) override { return false; }
-  bool to_local(UnixTime, DateTime*) override { return false; }
-  bool to_utc(UnixTime, DateTime*) override { return false; }
-  DirDating dir_dating() const override { return DirDating::by_stamp; }
   void console_write(const char*, size_t n) override { console_bytes += n; }
-  void console_flush() override {}
   bool key_waiting() override { return ++polls == escape_at_; }
   int read_key() override { return 27; }
 
@@ -90,29 +73,27 @@ void check_batch(const EntryBatch& batch) {
 }
 
 struct Mode {
-  int intel_cpu, history, debug;
+  bool big_endian, history;
+  int debug;
 };
 
 void run_once(const uint8_t* data, size_t size, const Mode& mode, int escape_at) {
   static auto page = std::make_unique<PageBuffer>();
   static auto batch = std::make_unique<EntryBatch>();
   MemoryPlatform platform(data, size, escape_at);
-  Settings settings;
-  settings.intel_cpu = mode.intel_cpu;
-  settings.flg_history_db = mode.history;
-  settings.flg_debug = mode.debug;
   Messages messages(platform);
   CheckedSink sink;
+  const PageScan scan{mode.debug, mode.history, &messages, &platform, &sink};
   IndexReader reader;
   std::memset(page->bytes, 0x41, sizeof page->bytes);  // stale bytes from an earlier use
-  if (open_index(reader, platform, settings, *page)) {
+  if (open_index(reader, platform, "FAT.DB", mode.big_endian, *page)) {
     if (reader.cache_size > kPageBufferSize) std::abort();
     while (read_page(reader, platform, *page)) {
       g_page = page.get();
       g_page_size = reader.cache_size;
       ASAN_POISON_MEMORY_REGION(page->bytes + reader.cache_size,
                                 kPageBufferSize - reader.cache_size);
-      const int rc = parse_page(reader, platform, settings, messages, *page, *batch, &sink);
+      const bool rc = parse_page(reader, *page, scan, *batch);
       ASAN_UNPOISON_MEMORY_REGION(page->bytes, kPageBufferSize);
       check_batch(*batch);
       if (mode.history && batch->entry_count) std::abort();
@@ -126,7 +107,7 @@ void run_once(const uint8_t* data, size_t size, const Mode& mode, int escape_at)
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const Mode modes[] = {{1, 0, 3}, {0, 0, 0}, {1, 1, 3}};
+  static const Mode modes[] = {{false, false, 3}, {true, false, 0}, {false, true, 3}};
   for (const Mode& m : modes) run_once(data, size, m, 0);
   // Escape somewhere in the scan, from the input's own length.
   run_once(data, size, modes[0], int(size % 97) + 1);

@@ -31,22 +31,20 @@ struct Read : HistoryKeySink {
 
   Read(const std::string& path, bool history) {
     testing::FakePlatform platform;
-    Settings settings;
-    settings.flg_history_db = history;
-    std::snprintf(settings.fat_filename, sizeof settings.fat_filename, "%s", path.c_str());
-    Messages messages(platform);
-    messages.verbose = false;
     auto page = std::make_unique<PageBuffer>();
     auto batch = std::make_unique<EntryBatch>();
     IndexReader reader;
-    opened = open_index(reader, platform, settings, *page);
+    opened = open_index(reader, platform, path.c_str(), false, *page);
+    PageScan scan;
+    scan.history = history;
+    scan.history_keys = this;
     while (opened && read_page(reader, platform, *page)) {
-      EXPECT_EQ(parse_page(reader, platform, settings, messages, *page, *batch, this), 1);
+      EXPECT_TRUE(parse_page(reader, *page, scan, *batch));
       for (uint32_t i = 0; i < batch->entry_count; ++i)
         entries.emplace(batch->entries[i].url, batch->entries[i].cache_file);
     }
     close_index(reader, platform);
-    intel_cpu = settings.intel_cpu;
+    intel_cpu = reader.big_endian ? 0 : 1;
     console = platform.console;
   }
 };

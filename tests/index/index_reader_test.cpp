@@ -81,21 +81,25 @@ struct Page {
 // an earlier, larger read or the copy step would leave it.
 struct Parse : HistoryKeySink {
   FakePlatform platform;
-  Settings settings;
+  int debug = 0;
+  bool history = false;
+  bool big_endian = false;
   std::unique_ptr<PageBuffer> buffer = std::make_unique<PageBuffer>();
   std::unique_ptr<EntryBatch> batch = std::make_unique<EntryBatch>();
   std::vector<std::string> keys;
 
   void history_key(const char* url) override { keys.emplace_back(url); }
-  int run(const Page& page, const std::string& stale = std::string()) {
+  bool run(const Page& page, const std::string& stale = std::string()) {
     std::memset(buffer->bytes, 0, sizeof buffer->bytes);
     std::memcpy(buffer->bytes, page.b.data(), page.b.size());
     for (size_t i = page.b.size(); i < kPageBufferSize && !stale.empty(); ++i)
       buffer->bytes[i] = uint8_t(stale[(i - page.b.size()) % stale.size()]);
     IndexReader reader;
     reader.cache_size = uint32_t(page.b.size());
+    reader.big_endian = big_endian;
     Messages messages(platform);
-    return parse_page(reader, platform, settings, messages, *buffer, *batch, this);
+    return parse_page(reader, *buffer, PageScan{debug, history, &messages, &platform, this},
+                      *batch);
   }
   Pairs entries() const {
     Pairs out;
@@ -129,8 +133,8 @@ TEST(ParsePage, FirstWordDecidesWhetherThePageIsScanned) {
     Page page = Page::of(4096, {{"http://h/one", "ONE"}}, true);
     page.word(0, c.word);
     Parse p;
-    p.settings.flg_debug = 3;
-    p.settings.intel_cpu = 0;
+    p.debug = 3;
+    p.big_endian = true;
     p.batch->entry_count = 7;  // left over from an earlier page
     EXPECT_EQ(p.run(page), 1);
     EXPECT_EQ(p.platform.console.rfind(c.trace, 0), 0u) << p.platform.console;
@@ -167,7 +171,7 @@ TEST(ParsePage, PairChecksInOrder) {
     const uint16_t data = c.data == -1 ? page.place(data_item("X")) : uint16_t(c.data);
     page.table({{key, data}});
     Parse p;
-    p.settings.flg_debug = 3;
+    p.debug = 3;
     EXPECT_EQ(p.run(page), 1);
     EXPECT_EQ(p.entries(), (c.trace == taken ? Pairs{{"http://h/x", "X"}} : Pairs()));
     const std::string& out = p.platform.console;
@@ -210,7 +214,7 @@ TEST(ParsePage, UrlAndNameLengthLimits) {
     const uint16_t k2 = page.place(key_item("http://h/next"));
     page.table({{k, d}, {k2, page.place(data_item("NEXT"))}});
     Parse p;
-    p.settings.flg_debug = 3;
+    p.debug = 3;
     EXPECT_EQ(p.run(page), 1);
     Pairs want = {{"http://h/next", "NEXT"}};
     if (c.name_kept == 0) {
@@ -248,7 +252,7 @@ TEST(ParsePage, HistoryModeHandsKeysOn) {
   // The data items are never read, only their offsets checked.
   page.table({{a, 2000}, {i, 2000}, {c, 4095}, {c, 0}, {a, 4096}});
   Parse p;
-  p.settings.flg_history_db = 1;
+  p.history = 1;
   EXPECT_EQ(p.run(page), 1);
   EXPECT_EQ(p.batch->entry_count, 0u);
   EXPECT_EQ(p.keys, (std::vector<std::string>{"http://a.b/", "http://c.d/x.html"}));
@@ -285,8 +289,8 @@ TEST(ParsePage, CorruptPagesStayInsideThePage) {
                                                       : data_item("GOOD"));
     page.table({c.tail == 'd' ? std::make_pair(other, tail) : std::make_pair(tail, other)});
     Parse p;
-    p.settings.flg_history_db = c.tail == 'h';
-    p.settings.flg_debug = 3;
+    p.history = c.tail == 'h';
+    p.debug = 3;
     EXPECT_EQ(p.run(page, c.stale), 1);
     Pairs got = p.entries();
     for (const std::string& key : p.keys) got.emplace_back(key, "");
@@ -306,7 +310,7 @@ TEST(ParsePage, BigPairChainPageGivesNothing) {
   for (int history : {0, 1}) {
     SCOPED_TRACE(history);
     Parse p;
-    p.settings.flg_history_db = history;
+    p.history = history;
     EXPECT_EQ(p.run(page), 1);
     EXPECT_EQ(p.entries(), Pairs());
     EXPECT_TRUE(p.keys.empty());
@@ -363,7 +367,6 @@ class CountingPlatform : public FakePlatform {
 struct IndexRun {
   testing::TempDir dir;
   CountingPlatform platform;
-  Settings settings;
   IndexReader reader;
   std::unique_ptr<PageBuffer> buffer = std::make_unique<PageBuffer>();
   std::unique_ptr<EntryBatch> batch = std::make_unique<EntryBatch>();
@@ -372,14 +375,11 @@ struct IndexRun {
 
   void go(const std::string& bytes, const std::string& name = "FAT.DB") {
     dir.write_file("FAT.DB", bytes);
-    std::snprintf(settings.fat_filename, sizeof settings.fat_filename, "%s",
-                  dir.file(name).c_str());
-    Messages messages(platform);
     std::memcpy(buffer->bytes, header(4096, 0x10, 0).data(), 4096);  // an earlier header
-    opened = open_index(reader, platform, settings, *buffer);
+    opened = open_index(reader, platform, dir.file(name).c_str(), false, *buffer);
     while (opened && pages < 100 && read_page(reader, platform, *buffer)) {
       ++pages;
-      parse_page(reader, platform, settings, messages, *buffer, *batch, nullptr);
+      parse_page(reader, *buffer, PageScan{}, *batch);
       for (uint32_t i = 0; i < batch->entry_count; ++i)
         entries.emplace_back(batch->entries[i].url, batch->entries[i].cache_file);
     }
@@ -417,7 +417,9 @@ TEST(IndexFile, OpenAndHeaderPage) {
     SCOPED_TRACE(c.what);
     IndexRun run;
     if (c.read_error)
-      run.platform.fail = [](const char* op, const char*) { return std::strcmp(op, "read") == 0; };
+      run.platform.fail = [](testing::Op op, const std::string&) {
+        return op == testing::Op::read;
+      };
     run.go(c.bytes);
     EXPECT_EQ(run.opened, c.opened);
     EXPECT_EQ(run.reader.cache_size, c.cache_size);

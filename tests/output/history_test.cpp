@@ -52,11 +52,12 @@ TEST_F(FindTitle, Table) {
       {"only the given length", 3, "<title>abcdef</title>", "ab", "", 9},
   };
   for (const auto& c : cases) {
-    settings.flg_hst_type = c.type;
-    std::strcpy(state->page_title, c.before);
-    find_title(ctx, reinterpret_cast<const unsigned char*>(c.bytes.data()),
+    TitleFinder finder((c.type & 1) != 0);
+    const std::string before = std::string("<title>") + c.before;
+    if (*c.before) finder.see(reinterpret_cast<const unsigned char*>(before.data()), before.size());
+    finder.see(reinterpret_cast<const unsigned char*>(c.bytes.data()),
                std::min(c.length, c.bytes.size()));
-    EXPECT_EQ(std::string(state->page_title), c.title) << c.name;
+    EXPECT_EQ(finder.title(), c.title) << c.name;
   }
 }
 
@@ -64,11 +65,11 @@ class History : public OutputTest {
  protected:
   // The page of a fresh run that records one entry whose copy found `title`; "" for no page.
   std::string page_of(const char* title, const std::string& url, const char* out,
-                      EntryFlags flags = EntryFlags{0}, const char* url_filename = "index.htm") {
+                      EntryFlags flags = EntryFlags{false},
+                      const char* url_filename = "index.htm") {
     std::filesystem::remove(kPage);
     new_run();
-    std::strcpy(state->page_title, title);
-    put_history_entry(ctx, flags, url.c_str(), url_filename, out);
+    put_history_entry(ctx, flags, title, url.c_str(), url_filename, out);
     close_history(ctx);
     return dir.exists(kPage) ? get(kPage) : "";
   }
@@ -138,8 +139,8 @@ TEST_F(History, EntriesByMode) {
   settings.flg_hst_type = 2;
   for (const auto& c : cases) {
     settings.flg_hst_mode = c.mode;
-    EXPECT_EQ(page_of("", "http://h/x", ".\\A", EntryFlags{c.graphic, c.url_ftp, c.filename},
-                      c.url_filename),
+    EXPECT_EQ(page_of("", "http://h/x", ".\\A",
+                      EntryFlags{c.graphic != 0, c.url_ftp != 0, c.filename != 0}, c.url_filename),
               c.selected ? kPageHeader + file_line("./A", "http://h/x") : "")
         << c.mode << " " << c.url_filename;
   }
@@ -165,8 +166,8 @@ TEST_F(History, LongHistoryKeyIsCut) {
   settings.flg_hst_mode = 9;
   std::string key = "http://h/";
   for (int i = 0; i < 1000; ++i) key += "\x82\xa0";  // あ
-  put_history_entry(ctx, {}, key.c_str(), key.c_str(), key.c_str());
-  put_history_entry(ctx, {}, "http://next/", "http://next/", "http://next/");
+  put_history_entry(ctx, {}, "", key.c_str(), key.c_str(), key.c_str());
+  put_history_entry(ctx, {}, "", "http://next/", "http://next/", "http://next/");
   close_history(ctx);
   const std::string page = get(kPage);
   const size_t start = kPageHeader.size();
@@ -186,9 +187,10 @@ TEST_F(HistoryPage, NothingRecordedLeavesThePageAlone) {
   settings.flg_hst_date = 3;
   put(kPage, "old page");
   set_times(kPage, kWritten, kWritten);
-  put_history_entry(ctx, EntryFlags{0}, "http://h/a.gif", "a.gif", ".\\A.GIF");  // not selected
+  put_history_entry(ctx, EntryFlags{false}, "", "http://h/a.gif", "a.gif",
+                    ".\\A.GIF");  // not selected
   settings.flg_hst_file = 0;  // switched off: even a selected entry and a plain line are dropped
-  put_history_entry(ctx, EntryFlags{0}, "http://h/", "index.htm", ".\\A");
+  put_history_entry(ctx, EntryFlags{false}, "", "http://h/", "index.htm", ".\\A");
   hst_printf(ctx, "x\n");
   close_history(ctx);
   EXPECT_EQ(get(kPage), "old page");
@@ -200,11 +202,11 @@ TEST_F(HistoryPage, NothingRecordedLeavesThePageAlone) {
 TEST_F(HistoryPage, PageThatCannotOpenCostsOneErrorLinePerLostLine) {
   ASSERT_TRUE(messages.open_log("LOG.TXT"));
   bool refuse = true;
-  platform.fail = [&](const char* op, const char* path) {
-    return refuse && std::strcmp(op, "open") == 0 && std::strcmp(path, ".\\HISTORY.HTM") == 0;
+  platform.fail = [&](Op op, const std::string& path) {
+    return refuse && op == Op::open && path == ".\\HISTORY.HTM";
   };
   messages.verbose = false;  // not a verbose message: shown all the same
-  put_history_entry(ctx, EntryFlags{0}, "http://h/", "index.htm", ".\\A");  // two lines
+  put_history_entry(ctx, EntryFlags{false}, "", "http://h/", "index.htm", ".\\A");  // two lines
   hst_printf(ctx, "third\n");
   const std::string once = "file can't open '.\\HISTORY.HTM'.\n\n";
   EXPECT_EQ(platform.console, once + once + once);

@@ -38,10 +38,6 @@ bool iconv_text(const char* to, const std::string& in, std::string* out) {
   return ok;
 }
 
-TEST(JisToSjis, Banner) {
-  EXPECT_STREQ(kZelJisBanner, "ZEL_JIS 1.49");
-}
-
 // The standard codes are checked against iconv below.
 TEST(JisToSjis, ArithmeticOutsideTheCodeSpace) {
   const struct {

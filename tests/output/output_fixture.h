@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "index/cache_entry.h"
-#include "output/output.h"
+#include "output/copy.h"
+#include "output/history.h"
+#include "output/title.h"
 #include "support/temp_tree.h"
 #include "testlib/fake_platform.h"
 
@@ -37,17 +39,13 @@ class OutputTest : public TempTree {
   ~OutputTest() override { close_history(ctx); }
 
   // What the end of one run and the start of the next do to the output state.
-  void new_run() {
-    close_history(ctx);
-    state->page_title[0] = '\0';
-  }
+  void new_run() { close_history(ctx); }
 
   CountingPlatform platform;
   Settings settings;
   Messages messages{platform};
   std::unique_ptr<OutputState> state = std::make_unique<OutputState>(platform);
-  std::unique_ptr<PageBuffer> page = std::make_unique<PageBuffer>();
-  OutputContext ctx{platform, settings, messages, *state, page->bytes};
+  OutputContext ctx{platform, settings, messages, *state};
 };
 
 }  // namespace volari::testing

@@ -63,20 +63,20 @@ TEST_F(Support, TextFilesTranslateLineEndsAndStopAtEndOfText) {
 
 TEST_F(Support, TextFilesReportFailures) {
   put("R.TXT", std::string(20000, 'r'));
-  for (const std::string op : {"write", "close", "read"}) {
+  for (const Op op : {Op::write, Op::close, Op::read}) {
     FakePlatform fake;
     int calls = 0;
-    fake.fail = [&](const char* what, const char*) {
-      return what == op && ++calls == (op == "close" ? 1 : 2);
+    fake.fail = [&](Op what, const std::string&) {
+      return what == op && ++calls == (op == Op::close ? 1 : 2);
     };
     TextFile f(fake);
-    if (op == "read") {
+    if (op == Op::read) {
       EXPECT_EQ(read_lines(fake, "R.TXT"), Lines{}) << "a read error ends the text";
       continue;
     }
     ASSERT_TRUE(f.open("F.TXT", TextMode::write));
     f.write(std::string(40000, 'w').data(), 40000);
-    EXPECT_FALSE(f.close()) << op;
+    EXPECT_FALSE(f.close()) << static_cast<int>(op);
   }
 }
 
@@ -88,27 +88,27 @@ TEST_F(Support, MakeDirsCreatesEachMissingPrefix) {
   const std::string h = here, l(200, 'L'), m62(62, 'M');
   const struct {
     std::string path;
-    int result;
+    bool made_last;
     Lines made;  // every make_dir asked for
   } cases[] = {
-      {"A\\B\\C", 0, {"A", "A\\B", "A\\B\\C"}},
-      {"A\\B\\C", -1, {"A\\B\\C"}},
-      {"E\\F\\G", 0, {"E\\F\\G"}},
-      {"Q:\\OUT", -1, {"Q:\\OUT"}},
-      {"FILE\\SUB", -1, {"FILE", "FILE\\SUB"}},
-      {"\x95\x5C\\D", 0, {"\x95\x5C", "\x95\x5C\\D"}},  // 0x5C ends no name inside a character
-      {h + "\\N\\M", 0, {h + "\\N", h + "\\N\\M"}},     // no empty prefix before the '\\'
-      {l + "\\" + m62, 0, {l, l + "\\" + m62}},         // 263 bytes: the longest
-      {l + "\\" + m62 + "N", -1, {}},
+      {"A\\B\\C", true, {"A", "A\\B", "A\\B\\C"}},
+      {"A\\B\\C", false, {"A\\B\\C"}},
+      {"E\\F\\G", true, {"E\\F\\G"}},
+      {"Q:\\OUT", false, {"Q:\\OUT"}},
+      {"FILE\\SUB", false, {"FILE", "FILE\\SUB"}},
+      {"\x95\x5C\\D", true, {"\x95\x5C", "\x95\x5C\\D"}},  // 0x5C ends no name inside a character
+      {h + "\\N\\M", true, {h + "\\N", h + "\\N\\M"}},     // no empty prefix before the '\\'
+      {l + "\\" + m62, true, {l, l + "\\" + m62}},         // 263 bytes: the longest
+      {l + "\\" + m62 + "N", false, {}},
   };
   for (const auto& c : cases) {
     FakePlatform fake;
     Lines made;
-    fake.fail = [&](const char* op, const char* path) {
-      if (std::string(op) == "make_dir") made.emplace_back(path);
+    fake.fail = [&](Op op, const std::string& path) {
+      if (op == Op::make_dir) made.push_back(path);
       return false;
     };
-    EXPECT_EQ(make_dirs(fake, c.path.c_str()), c.result) << c.path.substr(0, 20);
+    EXPECT_EQ(make_dirs(fake, c.path.c_str()), c.made_last) << c.path.substr(0, 20);
     EXPECT_EQ(made, c.made) << c.path.substr(0, 20);
   }
 }
@@ -133,7 +133,7 @@ TEST_F(Support, DatedDirectoriesByStampOrByClock) {
   fake.dating = DirDating::by_clock;
   const DateTime kept = fake.now;
   size_t sets_at_make = 0;
-  fake.fail = [&](const char*, const char*) {
+  fake.fail = [&](Op, const std::string&) {
     sets_at_make = fake.clock_sets.size();
     return false;
   };
@@ -151,25 +151,25 @@ TEST_F(Support, ScanDirDeliversMatchesThenEnds) {
     put(f, "x");
   }
   ScanState state;
-  const auto scan = [&](const char* pattern, int flags) {
+  const auto scan = [&](const char* pattern, bool dots) {
     Lines got;
     for (int i = 0; i < 20; ++i) {
       char out[260] = "junk";
-      const int r = scan_dir(system_platform(), state, pattern, out, flags);
-      got.push_back(std::to_string(r) + " " + out);
-      if (r == -1) break;
+      const ScanEntry r = scan_dir(system_platform(), state, pattern, out, dots);
+      got.push_back("fdoe"[static_cast<int>(r)] + std::string(" ") + out);
+      if (r == ScanEntry::end) break;
     }
     return got;
   };
-  EXPECT_EQ(scan("S\\*.htm", 1), (Lines{"1 S\\\\a.htm", "1 S\\\\b.htm", "-1 "}));
-  EXPECT_EQ(scan("S\\*.*", 4),
-            (Lines{"4 S\\\\.", "4 S\\\\..", "1 S\\\\.dot", "4 S\\\\.hid", "1 S\\\\a.htm",
-                   "1 S\\\\b.htm", "1 S\\\\c.gif", "2 S\\\\sub", "-1 "}));
-  EXPECT_EQ(scan("NONE\\*", 1), (Lines{"-1 "}));
+  EXPECT_EQ(scan("S\\*.htm", false), (Lines{"f S\\\\a.htm", "f S\\\\b.htm", "e "}));
+  EXPECT_EQ(scan("S\\*.*", true),
+            (Lines{"o S\\\\.", "o S\\\\..", "f S\\\\.dot", "o S\\\\.hid", "f S\\\\a.htm",
+                   "f S\\\\b.htm", "f S\\\\c.gif", "d S\\\\sub", "e "}));
+  EXPECT_EQ(scan("NONE\\*", false), (Lines{"e "}));
   char out[260];
-  EXPECT_EQ(scan_dir(system_platform(), state, "S\\*.htm", out, 1), 1);
-  EXPECT_EQ(scan_dir(system_platform(), state, "S\\*.gif", nullptr, 1), 1);
-  EXPECT_EQ(scan_dir(system_platform(), state, "S\\*.htm", out, 1), 1);  // a new scan
+  EXPECT_EQ(scan_dir(system_platform(), state, "S\\*.htm", out, false), ScanEntry::file);
+  EXPECT_EQ(scan_dir(system_platform(), state, "S\\*.gif", nullptr, false), ScanEntry::file);
+  EXPECT_EQ(scan_dir(system_platform(), state, "S\\*.htm", out, false), ScanEntry::file);
   EXPECT_STREQ(out, "S\\\\a.htm");
 }
 
@@ -184,12 +184,16 @@ TEST(Strings, UpperCaseDirectoryPartAndPackedTimes) {
     sjis_upper(in);
     EXPECT_EQ(in, out);
   }
+  EXPECT_TRUE(same_ignoring_ascii_case("Www.Aa\x82\x61", "wWW.aA\x82\x61"));
+  EXPECT_FALSE(same_ignoring_ascii_case("www.aa", "www.aa:80"));
+  EXPECT_EQ(last_separator("A\\\x95\x5C\\B\x95\x5C"), 4u);  // the second bytes of 表 are no '\\'
+  EXPECT_EQ(last_separator("\x95\x5C"), std::string::npos);
   const std::tuple<const char*, const char*, int> dirs[] = {
       {"D:\\X.EXE", "D:\\", 1}, {"X.EXE", "", 0},     {"DIR\\X.EXE", "DIR\\", 1},
       {"D:\\A\\X", "D:\\A", 1}, {"D:X.EXE", "D:", 1}, {"\x95\x5CX", "\x95\x5C", 1}};
   for (const auto& [path, dir, result] : dirs) {
     char out[64] = "junk";
-    EXPECT_EQ(path_dir_part(path, out), result) << path;
+    EXPECT_EQ(path_dir_part(path, out), result != 0) << path;
     EXPECT_STREQ(out, dir) << path;
   }
   // 1998-07-14 10:30:21 packs as the MS-DOS date and time; years wrap after 2079.

@@ -3,50 +3,53 @@
 namespace volari::testing {
 
 FileHandle FakePlatform::open_file(const char* path, FileMode mode) {
-  if (fails("open", path)) return kNoFile;
-  return real_.open_file(path, mode);
+  if (fails(Op::open, path)) return kNoFile;
+  const FileHandle f = PlatformWrapper::open_file(path, mode);
+  if (f != kNoFile) paths_[f] = path;
+  return f;
 }
 
 long FakePlatform::read_file(FileHandle f, void* buf, size_t n) {
-  if (fails("read", "")) return -1;
-  return real_.read_file(f, buf, n);
+  return fails(Op::read, paths_[f]) ? -1 : PlatformWrapper::read_file(f, buf, n);
 }
 
 long FakePlatform::write_file(FileHandle f, const void* buf, size_t n) {
-  if (fails("write", "")) return -1;
-  return real_.write_file(f, buf, n);
+  return fails(Op::write, paths_[f]) ? -1 : PlatformWrapper::write_file(f, buf, n);
 }
 
 bool FakePlatform::close_file(FileHandle f) {
-  bool ok = real_.close_file(f);
-  return !fails("close", "") && ok;
+  const std::string path = paths_[f];
+  paths_.erase(f);
+  const bool ok = PlatformWrapper::close_file(f);
+  return !fails(Op::close, path) && ok;
 }
 
 bool FakePlatform::set_file_times(FileHandle f, UnixTime a, UnixTime w) {
-  if (fails("set_file_times", "")) return false;
-  return real_.set_file_times(f, a, w);
+  return !fails(Op::set_file_times, paths_[f]) && PlatformWrapper::set_file_times(f, a, w);
 }
 
 bool FakePlatform::remove_file(const char* path) {
-  if (fails("remove", path)) return false;
-  return real_.remove_file(path);
+  return !fails(Op::remove, path) && PlatformWrapper::remove_file(path);
 }
 
 bool FakePlatform::rename_file(const char* from, const char* to) {
-  if (fails("rename", to)) return false;
-  return real_.rename_file(from, to);
+  return !fails(Op::rename, to) && PlatformWrapper::rename_file(from, to);
 }
 
 bool FakePlatform::make_dir(const char* path) {
-  if (fails("make_dir", path)) return false;
-  return real_.make_dir(path);
+  return !fails(Op::make_dir, path) && PlatformWrapper::make_dir(path);
+}
+
+uint32_t FakePlatform::tick_count() {
+  const uint32_t t = tick;
+  tick += tick_step;
+  return t;
 }
 
 bool FakePlatform::set_local_time(const DateTime& t) {
   clock_sets.push_back(t);
-  if (!clock_settable) return false;
-  now = t;
-  return true;
+  if (clock_settable) now = t;
+  return clock_settable;
 }
 
 bool FakePlatform::set_system_time(const DateTime& utc) {
@@ -62,7 +65,7 @@ bool FakePlatform::key_waiting() {
 
 int FakePlatform::read_key() {
   if (keys.empty()) return -1;
-  int k = keys.front();
+  const int k = keys.front();
   keys.pop_front();
   return k;
 }

@@ -1,21 +1,24 @@
-// A platform for tests: files and directories are real (the system's), while the clock, the
-// console and the keyboard are fakes the test controls, and any file operation can be made to fail.
+// A platform for tests: files and directories are the system's, while the clock, the console
+// and the keyboard are fakes the test controls, and any file operation can be made to fail.
 #pragma once
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/platform_wrapper.h"
 
 namespace volari::testing {
 
-class FakePlatform : public Platform {
- public:
-  FakePlatform() : real_(system_platform()) {}
+// The file operations a test can make fail.
+enum class Op { open, read, write, close, set_file_times, remove, rename, make_dir };
 
-  // --- what the test controls and reads back ---
+class FakePlatform : public PlatformWrapper {
+ public:
+  FakePlatform() : PlatformWrapper(system_platform()) {}
+
   std::string console;                          // every byte written to the console
   DateTime now{2001, 3, 4, 29, 14, 5, 6, 700};  // year, month, weekday, day, h, m, s, ms
   uint32_t tick = 1000;
@@ -27,40 +30,22 @@ class FakePlatform : public Platform {
   // Called before every key_waiting(); lets a test press a key at the n-th poll.
   std::function<void(FakePlatform&, int poll_number)> on_poll;
   int polls = 0;
-  // Fault injection: called with the operation's name ("open", "write", "close", "rename",
-  // "remove", "make_dir", ...) and its path (or "" when it has none); true makes it fail.
-  std::function<bool(const char* op, const char* path)> fail;
+  // Called with each file operation and its path (for read, write and close the path the file
+  // was opened with; for rename the new name); true makes it fail.
+  std::function<bool(Op, const std::string& path)> fail;
 
-  // --- Platform ---
   FileHandle open_file(const char* path, FileMode mode) override;
   long read_file(FileHandle f, void* buf, size_t n) override;
   long write_file(FileHandle f, const void* buf, size_t n) override;
   bool close_file(FileHandle f) override;
-  int64_t file_size(FileHandle f) override { return real_.file_size(f); }
-  bool file_times(FileHandle f, UnixTime* a, UnixTime* w) override {
-    return real_.file_times(f, a, w);
-  }
   bool set_file_times(FileHandle f, UnixTime a, UnixTime w) override;
   bool remove_file(const char* path) override;
   bool rename_file(const char* from, const char* to) override;
-  int attributes(const char* path) override { return real_.attributes(path); }
   bool make_dir(const char* path) override;
-  bool set_path_time(const char* path, UnixTime t) override { return real_.set_path_time(path, t); }
-  bool change_dir(const char* path) override { return real_.change_dir(path); }
-  bool current_dir(char* out, size_t size) override { return real_.current_dir(out, size); }
-  std::unique_ptr<DirSearch> find_files(const char* pattern) override {
-    return real_.find_files(pattern);
-  }
   DateTime local_time() override { return now; }
-  uint32_t tick_count() override {
-    uint32_t t = tick;
-    tick += tick_step;
-    return t;
-  }
+  uint32_t tick_count() override;
   bool set_local_time(const DateTime& t) override;
   bool set_system_time(const DateTime& utc) override;
-  bool to_local(UnixTime t, DateTime* out) override { return real_.to_local(t, out); }
-  bool to_utc(UnixTime t, DateTime* out) override { return real_.to_utc(t, out); }
   DirDating dir_dating() const override { return dating; }
   void console_write(const char* bytes, size_t n) override { console.append(bytes, n); }
   void console_flush() override {}
@@ -68,8 +53,8 @@ class FakePlatform : public Platform {
   int read_key() override;
 
  private:
-  bool fails(const char* op, const char* path) { return fail && fail(op, path); }
-  Platform& real_;
+  bool fails(Op op, const std::string& path) { return fail && fail(op, path); }
+  std::map<FileHandle, std::string> paths_;
 };
 
 }  // namespace volari::testing
