@@ -1,5 +1,5 @@
 # The two commands of the README: `make demo` and `make test`. Both install what is missing first.
-.PHONY: all setup build asan test demo win32 format clean
+.PHONY: all setup build asan test demo win32 format format-check clean
 
 all: build
 
@@ -36,6 +36,9 @@ win32:
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check: setup
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
 	rm -rf build build-asan build-win32 build-win64 demo-out

@@ -8,8 +8,8 @@ set -euo pipefail
 
 case "${1:-base}" in
   base)
-    packages=(make cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev
-              libgmock-dev libdb1-compat tzdata locales)
+    packages=(make cmake ninja-build g++ clang clang-format libclang-rt-14-dev googletest
+              libgtest-dev libgmock-dev libdb1-compat tzdata locales)
     ;;
   win32) packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64) ;;
   wine) packages=(wine wine64 locales) ;;  # never wine32: this kernel cannot run 32-bit programs
