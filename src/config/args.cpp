@@ -10,6 +10,7 @@
 namespace volari {
 
 const char kProgramName[] = "VOLD32";
+const char kVersion[] = "1.08";
 
 namespace {
 
@@ -36,7 +37,7 @@ void put(Platform& platform, const char* text, int n) {
 void heading(Platform& platform) {
   char text[64];
   put(platform, text,
-      std::snprintf(text, sizeof text, "\n%s - VOLARI  version 1.08", kProgramName));
+      std::snprintf(text, sizeof text, "\n%s - VOLARI  version %s", kProgramName, kVersion));
 }
 
 }  // namespace
@@ -61,8 +62,7 @@ bool arg_start(ArgScanner& scanner, Settings& settings, int argc, char** argv) {
   scanner.cursor = 1;
   copy_text(settings.program_dir, ".");
   if (scanner.count >= 1 && argv[0]) {
-    std::string own(argv[0]);
-    path_from_native(&own[0]);
+    const std::string own = path_from_native(argv[0]);
     std::string dir(own.size() + 1, '\0');
     if (path_dir_part(own.c_str(), &dir[0])) {
       if (std::strlen(dir.c_str()) < sizeof settings.program_dir) {
@@ -90,11 +90,10 @@ ArgKind arg_next(ArgScanner& scanner, Platform& platform, char* buf) {
     }
     if (std::strpbrk(arg, "?*")) {
       // Never cut: a shorter pattern would match other names.
-      if (std::strlen(arg) < kPatternBuffer) {
-        char pattern[kPatternBuffer];
-        copy_text(pattern, arg);
-        path_from_native(pattern);
-        if (scan_dir(platform, scanner.scan, pattern, scanner.path, false) != ScanEntry::end) {
+      const std::string pattern = path_from_user(arg);
+      if (pattern.size() < kPatternBuffer) {
+        if (scan_dir(platform, scanner.scan, pattern.c_str(), scanner.path, false) !=
+            ScanEntry::end) {
           copy_arg(buf, scanner.path);
           return ArgKind::plain;
         }
@@ -121,6 +120,9 @@ Request parse_command_line(Platform& platform, Settings& settings, int argc, cha
       for (char* p = settings.domain_only; *p; ++p) *p = ascii_lower(*p);
       continue;
     }
+    // The long options every Linux tool knows; "-h" stays history mode.
+    if (std::strcmp(buf, "-help") == 0) result = Request::usage;
+    if (std::strcmp(buf, "-version") == 0 && result == Request::run) result = Request::version;
     const char letter = ascii_lower(buf[0]);
     const char* value = letter ? buf + 1 : buf;
     switch (letter) {
@@ -133,12 +135,11 @@ Request parse_command_line(Platform& platform, Settings& settings, int argc, cha
         break;
       case 'h':
         settings.flg_history_db = 1;
-        copy_text(settings.fat_filename, value[0] ? value : "NETSCAPE.HST");
-        path_from_native(settings.fat_filename);
+        copy_text(settings.fat_filename, value[0] ? path_from_user(value).c_str() : "NETSCAPE.HST");
         copy_text(settings.log_filename, "HISTORY.TXT");
         copy_text(settings.hst_filename, "HISTORY.HTM");
         settings.flg_hst_file = 1;
-        settings.flg_hst_mode = 9;
+        settings.flg_hst_mode = kHistoryModeKeys;
         break;
       case 'i':
         settings.intel_cpu = 0;
@@ -172,6 +173,12 @@ void show_usage(Platform& platform) {
       "message\n\n",
       kProgramName);
   put(platform, text, n);
+}
+
+void show_version(Platform& platform) {
+  char text[64];
+  put(platform, text,
+      std::snprintf(text, sizeof text, "%s - VOLARI  version %s\n", kProgramName, kVersion));
 }
 
 void show_debug_usage(Platform& platform) {

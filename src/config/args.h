@@ -15,6 +15,7 @@ constexpr size_t kArgBuffer = 260;
 
 // The program's fixed name in the usage texts.
 extern const char kProgramName[];  // "VOLD32"
+extern const char kVersion[];      // "1.08"
 
 struct ArgScanner {
   int count = 0;
@@ -39,8 +40,9 @@ enum class ArgKind { option, plain, end };
 // gives nothing.
 ArgKind arg_next(ArgScanner& scanner, Platform& platform, char* buf);
 
-// What the command line asks for.
-enum class Request { run, usage };
+// What the command line asks for: a run, the usage text (-?, --help), or the version line
+// (--version).
+enum class Request { run, usage, version };
 
 // Applies the options to `settings`: -!n debug level (1 without a value), -t n test level (1
 // without a value), -h[file] history mode, -i, -k, -r, -v; letters are case-insensitive, others
@@ -48,8 +50,9 @@ enum class Request { run, usage };
 // argument is the target host, lower-cased (ASCII letters, byte by byte).
 Request parse_command_line(Platform& platform, Settings& settings, int argc, char** argv);
 
-// Usage texts, on the console only.
+// Usage texts and the version line, on the console only.
 void show_usage(Platform& platform);
+void show_version(Platform& platform);
 void show_debug_usage(Platform& platform);
 
 // Number at the start of `text`: white space skipped, optional sign, decimal digits up to the first

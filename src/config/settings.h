@@ -21,6 +21,9 @@ constexpr int kTestIndexOnly = 1;
 constexpr int kTestStopBeforeFilter = 3;  // after the names are made
 constexpr int kTestStopBeforeHost = 4;    // after the URL is split
 
+// flg_hst_mode of history mode (-h): every key of the history file becomes one line.
+constexpr int kHistoryModeKeys = 9;
+
 struct Settings {
   char sec_dir[264] = "DIR";
   char sec_option[264] = "OPTION";

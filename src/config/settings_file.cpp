@@ -59,8 +59,7 @@ struct Reader {
 };
 
 void read_out_directory(Platform& platform, Settings& s, const char* value) {
-  copy_text(s.out_directory, value);
-  path_from_native(s.out_directory);
+  copy_text(s.out_directory, path_from_user(value).c_str());
   const size_t n = std::strlen(s.out_directory);
   if (n > 0 && s.out_directory[n - 1] == '\\') s.out_directory[n - 1] = '\0';
   if (s.out_directory[0] && s.out_directory[1] == ':') {
@@ -77,7 +76,7 @@ void read_dir_section(Platform& platform, Settings& s, Reader& r) {
   const char* sec = s.sec_dir;
   profile_get(platform, s.sec_profile, sec, "FATNAME", s.fat_filename);
   if (s.fat_filename[0]) {
-    path_from_native(s.fat_filename);
+    copy_text(s.fat_filename, path_from_user(s.fat_filename).c_str());
     char dir[sizeof s.fat_filename];
     if (!path_dir_part(s.fat_filename, dir)) copy_text(dir, ".");
     copy_text(s.fat_directory, dir);
@@ -85,8 +84,7 @@ void read_dir_section(Platform& platform, Settings& s, Reader& r) {
   }
   if (r.get(sec, "OUTDIR")) read_out_directory(platform, s, r.value);
   if (r.get(sec, "HISTORY")) {
-    copy_text(s.hst_filename, r.value);
-    path_from_native(s.hst_filename);
+    copy_text(s.hst_filename, path_from_user(r.value).c_str());
     if (ends_with_separator(s.hst_filename)) append(s.hst_filename, "HISTORY.HTM");
     s.flg_hst_file = 1;
   } else {
@@ -101,8 +99,7 @@ void read_dir_section(Platform& platform, Settings& s, Reader& r) {
   r.number(sec, "HISTORYDATE", s.flg_hst_date);
   s.flg_log_file = 0;
   if (r.get(sec, "LOG") && r.value[0]) {
-    copy_text(s.log_filename, r.value);
-    path_from_native(s.log_filename);
+    copy_text(s.log_filename, path_from_user(r.value).c_str());
     if (ends_with_separator(s.log_filename)) append(s.log_filename, "LOG.TXT");
     s.flg_log_file = 1;
   }
@@ -191,16 +188,16 @@ void dump_settings(const Settings& s, Messages& m) {
   m.verbose_printf("<ARGUMENT>\n");
   m.verbose_printf("intel cpu  =%d\n", s.intel_cpu);
   m.verbose_printf("<SECTION>\n");
-  m.verbose_printf("sec_profile=%s\n", s.sec_profile);
+  m.verbose_printf("sec_profile=%s\n", path_for_display(s.sec_profile).c_str());
   m.verbose_printf("sec_dir    =%s\n", s.sec_dir);
   m.verbose_printf("sec_option =%s\n", s.sec_option);
   m.verbose_printf("sec_domain =%s\n", s.sec_domain);
   m.verbose_printf("<DIR>\n");
-  m.verbose_printf("fat_filename =%s\n", s.fat_filename);
-  m.verbose_printf("fat_directory=%s\n", s.fat_directory);
-  m.verbose_printf("out_directory=%s\n", s.out_directory);
-  m.verbose_printf("hst_filename =%s\n", s.hst_filename);
-  m.verbose_printf("log_filename =%s\n", s.log_filename);
+  m.verbose_printf("fat_filename =%s\n", path_for_display(s.fat_filename).c_str());
+  m.verbose_printf("fat_directory=%s\n", path_for_display(s.fat_directory).c_str());
+  m.verbose_printf("out_directory=%s\n", path_for_display(s.out_directory).c_str());
+  m.verbose_printf("hst_filename =%s\n", path_for_display(s.hst_filename).c_str());
+  m.verbose_printf("log_filename =%s\n", path_for_display(s.log_filename).c_str());
   m.verbose_printf("flg_hst_file =%d\n", s.flg_hst_file);
   m.verbose_printf("flg_hst_mode =%d\n", s.flg_hst_mode);
   m.verbose_printf("flg_hst_type =%d\n", s.flg_hst_type);

@@ -70,7 +70,10 @@ bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_
 
 CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const char* cache_path,
                            const char* out_path) {
-  if (ctx.settings.flg_debug >= 1) ctx.messages.verbose_printf("%s -> %s\n", cache_path, out_path);
+  if (ctx.settings.flg_debug >= 1) {
+    ctx.messages.verbose_printf("%s -> %s\n", path_for_display(cache_path).c_str(),
+                                path_for_display(out_path).c_str());
+  }
   TitleFinder title((ctx.settings.flg_hst_type & 1) != 0);
   const bool text = !flags.graphic && ctx.settings.flg_shiftjis != 0;
   CopyResult result;

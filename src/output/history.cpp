@@ -100,7 +100,7 @@ void put_history_entry(OutputContext& ctx, const EntryFlags& flags, std::string_
   char url_text[kTextMax + 1];
   escape(url, Piece::target, url_target, kTargetMax);
   escape(url, Piece::text, url_text, kTextMax);
-  if (s.flg_hst_mode == kHistoryKeys) {
+  if (s.flg_hst_mode == kHistoryModeKeys) {
     hst_printf(ctx, "    <DT><A HREF=\"%s\">%s</A>\n", url_target, url_text);
     return;
   }

@@ -13,7 +13,6 @@ namespace volari {
 constexpr int kHistoryNoFileName = 1;
 constexpr int kHistoryIndexPages = 2;
 constexpr int kHistoryPages = 3;
-constexpr int kHistoryKeys = 9;  // history mode: every key of the history file
 constexpr int kHistoryDateSection = 1, kHistoryTimeSection = 2;
 constexpr int kHistoryDateLine = 4, kHistoryTimeLine = 8;
 

@@ -19,7 +19,8 @@ bool open_page(OutputContext& ctx) {
   const bool existed = file_exists(ctx.platform, s.hst_filename);
   if (!page.open(s.hst_filename, TextMode::append)) {
     char message[512];
-    std::snprintf(message, sizeof message, "file can't open '%s'.", s.hst_filename);
+    std::snprintf(message, sizeof message, "file can't open '%s'.",
+                  path_for_display(s.hst_filename).c_str());
     error_line(ctx.platform, message);
     return false;
   }

@@ -6,14 +6,16 @@
 // overrides only what it needs.
 //
 // Paths are always in the program's own form: Shift-JIS bytes with '\' as separator
-// (".\CC\BB\AA.DOM\INDEX.HTM"). The POSIX implementation turns '\' into '/' before it hands a path
-// to the OS (stepping over double-byte characters, so a Shift-JIS second byte 0x5C stays a byte of
-// its character, as Windows' ANSI calls treat it); paths it hands back come in program form.
+// (".\CC\BB\AA.DOM\INDEX.HTM"). The POSIX implementation hands the OS UTF-8 names with '/'
+// (stepping over double-byte characters, so a Shift-JIS second byte 0x5C stays a byte of its
+// character, as Windows' ANSI calls treat it); names it hands back come in program form.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace volari {
 
@@ -151,8 +153,17 @@ class Platform {
 // The real platform of this build.
 Platform& system_platform();
 
-// Turns a native path (the program's own path, anything from outside) into program form, in
-// place: '/' becomes '\' on POSIX; Windows paths are already in program form.
-void path_from_native(char* path);
+// A path as the operating system gives it (the program's own path, the current directory) in
+// program form. POSIX: UTF-8 names become Shift-JIS, '/' becomes '\\'; native bytes Shift-JIS
+// cannot hold keep their exact bytes through an escape (posix/native_names.h). Windows: '/'
+// becomes '\\'.
+std::string path_from_native(std::string_view native);
+// A path the user typed (settings file, command line) in program form. '/' and '\\' both
+// separate names, on every platform. A value that is well-formed UTF-8 with a non-ASCII
+// character is UTF-8 (as a Linux editor or terminal writes it), any other is Shift-JIS (a
+// settings file from Windows).
+std::string path_from_user(std::string_view typed);
+// A path as the console and the log show it: with '/' on POSIX, as it is on Windows.
+std::string path_for_display(std::string_view program);
 
 }  // namespace volari

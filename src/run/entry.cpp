@@ -51,9 +51,9 @@ EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string&
   }
   if (u.outcome == MapOutcome::other_host) return EntryOutcome::other_host;
   if (s.flg_debug >= 1) {
-    m.verbose_printf("\tdir_domain   =%s\n", u.dir_domain.c_str());
-    m.verbose_printf("\tdir_directory=%s\n", u.dir_directory.c_str());
-    m.verbose_printf("\tdir_filename =%s\n", u.dir_filename.c_str());
+    m.verbose_printf("\tdir_domain   =%s\n", path_for_display(u.dir_domain).c_str());
+    m.verbose_printf("\tdir_directory=%s\n", path_for_display(u.dir_directory).c_str());
+    m.verbose_printf("\tdir_filename =%s\n", path_for_display(u.dir_filename).c_str());
   }
   if (s.flg_test == kTestStopBeforeFilter) {
     m.verbose_printf("\tcgi proc skip\n");
@@ -66,12 +66,13 @@ EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string&
     m.verbose_printf("\tflg_filename=%d\n", u.flags.names_file ? 1 : 0);
   }
   if (u.outcome == MapOutcome::path_refused) {
-    if (s.flg_debug >= 1) m.verbose_printf("\tout path refused %s\n", u.out_path.c_str());
+    if (s.flg_debug >= 1)
+      m.verbose_printf("\tout path refused %s\n", path_for_display(u.out_path).c_str());
     return EntryOutcome::name_refused;
   }
 
   if (s.flg_test == 0) make_entry_dir(run, u.out_path, cache_path);
-  m.verbose_printf("%s\n -> %s\n", entry.url, u.out_path.c_str());
+  m.verbose_printf("%s\n -> %s\n", entry.url, path_for_display(u.out_path).c_str());
   const bool image = u.flags.graphic && (!u.flags.url_ftp || u.flags.names_file);
   if (s.flg_test == 0) {
     OutputContext out = run.output_context();
@@ -86,12 +87,17 @@ EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string&
 void convert_entry(Run& run, const CacheEntry& entry, int index) {
   const Settings& s = run.settings;
   Messages& m = run.messages;
-  const std::string cache_path = text_of(s.fat_directory) + entry.cache_file;
-  if (cache_name_escapes(entry.cache_file) || !file_exists(run.platform, cache_path.c_str())) {
-    if (s.flg_debug >= 2) m.verbose_printf("\tcache not exist %s\n", cache_path.c_str());
+  const std::string named = text_of(s.fat_directory) + entry.cache_file;
+  const std::optional<std::string> found =
+      cache_name_escapes(entry.cache_file) ? std::nullopt : run.files.find(run.platform, named);
+  if (!found) {
+    if (s.flg_debug >= 2) {
+      m.verbose_printf("\tcache not exist %s\n", path_for_display(named).c_str());
+    }
     count(run.counters, EntryOutcome::missing_file, false);
     return;
   }
+  const std::string& cache_path = *found;
   if (s.flg_last_from != 0) {
     const PackedTime t = file_time_packed(run.platform, cache_path.c_str());
     if (s.flg_debug >= 2) {
@@ -99,7 +105,8 @@ void convert_entry(Run& run, const CacheEntry& entry, int index) {
       trace_time(m, "\tftime  ", t);
     }
     if (older_than(t, s.flg_last_time)) {
-      if (s.flg_debug >= 2) m.verbose_printf("\tbefore run %s\n", cache_path.c_str());
+      if (s.flg_debug >= 2)
+        m.verbose_printf("\tbefore run %s\n", path_for_display(cache_path).c_str());
       count(run.counters, EntryOutcome::before_last_time, false);
       return;
     }

@@ -22,8 +22,9 @@ void look_up_time(Run& run, Candidate& c) {
   if (c.timed) return;
   c.timed = true;
   if (cache_name_escapes(c.cache_file.c_str())) return;
-  const std::string path = text_of(run.settings.fat_directory) + c.cache_file;
-  c.time = file_write_time(run.platform, path.c_str());
+  const auto path =
+      run.files.find(run.platform, text_of(run.settings.fat_directory) + c.cache_file);
+  if (path) c.time = file_write_time(run.platform, path->c_str());
 }
 
 }  // namespace
@@ -33,7 +34,7 @@ void survey_index(Run& run) {
   IndexReader reader;
   auto page = std::make_unique<PageBuffer>();
   auto batch = std::make_unique<EntryBatch>();
-  const bool opened = open_index(reader, run.platform, run.settings.fat_filename,
+  const bool opened = open_index(reader, run.platform, run.index_path().c_str(),
                                  run.settings.intel_cpu == 0, *page);
   std::unordered_map<std::string, Candidate> best;
   uint32_t number = 0;

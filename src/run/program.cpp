@@ -12,10 +12,16 @@ int program_entry(Platform& platform, int argc, char** argv) {
   // The run holds its buffers (a few hundred kilobytes): keep them off the stack.
   auto run = std::make_unique<Run>(platform);
   load_settings(platform, run->settings, argc, argv);
-  if (parse_command_line(platform, run->settings, argc, argv) == Request::run) {
-    run_pages(*run);
-  } else {
-    show_usage(platform);
+  switch (parse_command_line(platform, run->settings, argc, argv)) {
+    case Request::run:
+      run_pages(*run);
+      break;
+    case Request::usage:
+      show_usage(platform);
+      break;
+    case Request::version:
+      show_version(platform);
+      break;
   }
   platform.console_flush();
   return 0;

@@ -12,6 +12,10 @@ namespace volari {
 
 Run::Run(Platform& p) : platform(p), messages(p), output(p) {}
 
+std::string Run::index_path() {
+  return files.find(platform, settings.fat_filename).value_or(settings.fat_filename);
+}
+
 PageScan Run::page_scan() {
   PageScan scan;
   scan.debug = settings.flg_debug;
@@ -62,7 +66,7 @@ bool start_run(Run& run) {
   run.start_time = run.platform.local_time();
   run.start_tick = run.platform.tick_count();
   run.start_packed = pack_date_time(run.start_time);
-  return open_index(run.index, run.platform, s.fat_filename, s.intel_cpu == 0, run.page);
+  return open_index(run.index, run.platform, run.index_path().c_str(), s.intel_cpu == 0, run.page);
 }
 
 namespace {

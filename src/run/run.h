@@ -12,6 +12,7 @@
 #include "output/output_state.h"
 #include "platform/platform.h"
 #include "run/run_counters.h"
+#include "support/case_lookup.h"
 #include "support/disk.h"
 #include "support/messages.h"
 
@@ -32,6 +33,7 @@ class Run final : public HistoryKeySink {
   EntryBatch batch;
   OutputState output;
   DatedDirs dated;
+  CaseFreeLookup files;  // cache files and the index, found as Windows finds them
   // Output directories known to exist in this run: an entry whose directory is among them makes
   // none, which spares the probe of every directory on its path.
   std::unordered_set<std::string> made_dirs;
@@ -46,6 +48,9 @@ class Run final : public HistoryKeySink {
   PackedTime start_packed = 0;
   // True once read_page reported the end of the index: every page was taken.
   bool index_read_to_end = false;
+
+  // The index file: FATNAME (or -h FILE), found without regard to case.
+  std::string index_path();
 
   OutputContext output_context() { return OutputContext{platform, settings, messages, output}; }
   // How the run's own page scans read a page: traced, polled, history keys to this run.

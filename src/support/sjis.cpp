@@ -20,18 +20,6 @@ void sjis_upper(std::string& text) {
   }
 }
 
-size_t last_separator(std::string_view path) {
-  size_t last = std::string_view::npos;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (path[i] == '\\') {
-      last = i;
-    } else if (is_sjis_lead(static_cast<unsigned char>(path[i]))) {
-      ++i;
-    }
-  }
-  return last;
-}
-
 bool path_dir_part(const char* path, char* out) {
   std::memcpy(out, path, std::strlen(path) + 1);
   if (char* last = std::strrchr(out, '\\')) {

@@ -32,7 +32,17 @@ void sjis_upper(std::string& text);
 
 // Position of the last '\' that separates names (never the second byte of a double-byte
 // character), or npos.
-size_t last_separator(std::string_view path);
+inline size_t last_separator(std::string_view path) {
+  size_t last = std::string_view::npos;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (path[i] == '\\') {
+      last = i;
+    } else if (is_sjis_lead(static_cast<unsigned char>(path[i]))) {
+      ++i;
+    }
+  }
+  return last;
+}
 
 // Directory part of `path` into `out` (which must hold the whole path): cut at the last '\'
 // (kept when it is also the first '\', as in "D:\" or "DIR\"), else after the last ':'.

@@ -234,6 +234,31 @@ std::vector<Scenario> scenarios() {
                    std::filesystem::last_write_time(d.file("cache/OLD.HTM"),
                                                     t - std::chrono::hours(24));
                  }});
+  // Japanese names: UTF-8 on disk, a Japanese OUTDIR and FATNAME typed in UTF-8, cache files
+  // whose names were lower-cased on their way from a Windows disk.
+  all.push_back(
+      {"japanese-names",
+       "http://jp.example/%89%BF%8Ai%95%5C.html - text=<title>sjis</title>\n\n"
+       "http://jp.example/%B2%C1%B3%CA.html - text=euc\n"
+       "http://jp.example/\\x93\\xfa\\x96\\x7b/\\x95\\x5c.html - text=raw\n"
+       "http://jp.example/low.html M0LOW001.HTM text=lower\n"
+       "http://jp.example/two.html M0TWO001.HTM text=two\n",
+       "",
+       "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=../../キャッシュ/FAT.DB\nOUTDIR=出力/古いウェブ\n"
+       "LOG=記録.TXT\nHISTORY=HISTORY.HTM\nHISTORYSET=3\n",
+       {{"-!2"}, {"--version", "-x"}, {"--help"}},
+       "",
+       0,
+       [](const TempDir& d) {
+         d.write_file("出力/古いウェブ/.keep", "");
+         std::filesystem::rename(d.file("cache"), d.file("キャッシュ"));
+         std::filesystem::rename(d.file("キャッシュ/M0LOW001.HTM"),
+                                 d.file("キャッシュ/m0low001.htm"));
+         // Two names that differ only in case: neither is taken.
+         std::filesystem::rename(d.file("キャッシュ/M0TWO001.HTM"),
+                                 d.file("キャッシュ/m0two001.htm"));
+         d.write_file("キャッシュ/M0two001.HTM", "other");
+       }});
   return all;
 }
 

@@ -208,7 +208,7 @@ TEST_F(HistoryPage, PageThatCannotOpenCostsOneErrorLinePerLostLine) {
   messages.verbose = false;  // not a verbose message: shown all the same
   put_history_entry(ctx, EntryFlags{false}, "", "http://h/", "index.htm", ".\\A");  // two lines
   hst_printf(ctx, "third\n");
-  const std::string once = "file can't open '.\\HISTORY.HTM'.\n\n";
+  const std::string once = "file can't open './HISTORY.HTM'.\n\n";  // shown the Linux way
   EXPECT_EQ(platform.console, once + once + once);
   EXPECT_FALSE(dir.exists(kPage));
 

@@ -28,9 +28,7 @@ class PlatformDirTest : public ::testing::Test {
  protected:
   // Program-form path of `name` (which may hold '\') in the directory.
   std::string at(const std::string& name) const {
-    std::string path = dir.file(name);
-    path_from_native(path.data());
-    return path;
+    return path_from_native(dir.path()) + "\\" + name;
   }
   Platform& p = system_platform();
   testing::TempDir dir;

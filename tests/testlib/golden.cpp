@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/cp932.h"
 #include "run/program.h"
 #include "testlib/fake_platform.h"
 #include "testlib/mkcache_runner.h"
@@ -92,6 +93,15 @@ std::string fnv(const std::string& bytes) {
   return text;
 }
 
+// A name on disk as it reads: UTF-8 as it is, anything else made readable.
+std::string name_of(const std::string& native) {
+  const auto* s = reinterpret_cast<const unsigned char*>(native.data());
+  for (size_t i = 0, n; i < native.size(); i += n) {
+    if ((n = utf8_char_length(s + i, native.size() - i)) == 0) return readable(native);
+  }
+  return native;
+}
+
 // Every file and directory below `root`, relative: a directory as -1, a file by its bytes and time.
 using Snapshot = std::map<std::string, std::pair<std::string, time_t>>;
 
@@ -115,11 +125,11 @@ std::string files(const std::string& root, const Snapshot& before) {
     struct stat st;
     lstat((root + "/" + rel).c_str(), &st);
     if (S_ISDIR(st.st_mode)) {
-      out += "## " + readable(rel) + "/ " + when(st) + "\n";
+      out += "## " + name_of(rel) + "/ " + when(st) + "\n";
       continue;
     }
     const std::string bytes = slurp(root + "/" + rel);
-    out += "## " + readable(rel) + " " + std::to_string(bytes.size()) + " " + when(st);
+    out += "## " + name_of(rel) + " " + std::to_string(bytes.size()) + " " + when(st);
     if (!is_text(bytes)) {
       out += " " + fnv(bytes) + "\n";
       continue;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/cp932.h"
 #include "platform/posix/posix_platform.h"
 
 namespace volari {
@@ -17,10 +18,6 @@ namespace {
 bool is_shift_jis(const char* codeset) {
   return std::strcmp(codeset, "SHIFT_JIS") == 0 || std::strcmp(codeset, "SJIS") == 0 ||
          std::strcmp(codeset, "CP932") == 0 || std::strcmp(codeset, "WINDOWS-31J") == 0;
-}
-
-bool is_trail_byte(unsigned char c) {
-  return c >= 0x40 && c <= 0xFC && c != 0x7F;
 }
 
 }  // namespace
@@ -66,10 +63,7 @@ void PosixConsole::write(const char* bytes, size_t n) {
       // No Shift-JIS here, or nothing the terminal can show: one '?' per character, so that a
       // second byte never shows as a letter of its own.
       std::fputc('?', stdout);
-      const unsigned char c = static_cast<unsigned char>(*in);
-      const size_t skip =
-          is_lead_byte(c) && in_left >= 2 && is_trail_byte(static_cast<unsigned char>(in[1])) ? 2
-                                                                                              : 1;
+      const size_t skip = sjis_char_length(reinterpret_cast<const unsigned char*>(in), in_left);
       in += skip;
       in_left -= skip;
       ::iconv(cd, nullptr, nullptr, nullptr, nullptr);

@@ -9,20 +9,15 @@
 #include <vector>
 
 #include "platform/posix/posix_platform.h"
+#include "support/sjis.h"
 
 namespace volari {
 
 namespace {
 
-constexpr size_t kNativeMax = 4096;
-
-char ascii_upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Length of the character at `s`: 2 for a double-byte one, else 1.
 size_t char_len(const char* s) {
-  return is_lead_byte(static_cast<unsigned char>(s[0])) && s[1] != '\0' ? 2 : 1;
+  return is_sjis_lead(static_cast<unsigned char>(s[0])) && s[1] != '\0' ? 2 : 1;
 }
 
 bool same_char(const char* a, const char* b, size_t n) {
@@ -74,54 +69,52 @@ bool dos_wildcard_match(const char* pattern, const char* name) {
 }
 
 int PosixPlatform::attributes(const char* path) {
-  char native[kNativeMax];
   struct stat st;
-  if (!to_native(path, native, sizeof native) || ::stat(native, &st) != 0) return -1;
+  if (::stat(native_path(path).c_str(), &st) != 0) return -1;
   return S_ISDIR(st.st_mode) ? kAttrDirectory : 0x20;
 }
 
 bool PosixPlatform::make_dir(const char* path) {
-  char native[kNativeMax];
-  return to_native(path, native, sizeof native) && ::mkdir(native, 0777) == 0;
+  return ::mkdir(native_path(path).c_str(), 0777) == 0;
 }
 
 bool PosixPlatform::set_path_time(const char* path, UnixTime time) {
-  char native[kNativeMax];
-  if (!to_native(path, native, sizeof native)) return false;
   struct timespec times[2] = {};
   times[0].tv_sec = static_cast<time_t>(time);
   times[1].tv_sec = static_cast<time_t>(time);
-  return ::utimensat(AT_FDCWD, native, times, 0) == 0;
+  return ::utimensat(AT_FDCWD, native_path(path).c_str(), times, 0) == 0;
 }
 
 bool PosixPlatform::change_dir(const char* path) {
-  char native[kNativeMax];
-  return to_native(path, native, sizeof native) && native[0] != '\0' && ::chdir(native) == 0;
+  return path[0] != '\0' && ::chdir(native_path(path).c_str()) == 0;
 }
 
 bool PosixPlatform::current_dir(char* out, size_t size) {
-  if (::getcwd(out, size) == nullptr) return false;
-  path_from_native(out);
+  char native[4096];
+  if (::getcwd(native, sizeof native) == nullptr) return false;
+  const std::string program = path_from_native(native);
+  if (program.size() >= size) return false;
+  std::memcpy(out, program.c_str(), program.size() + 1);
   return true;
 }
 
 std::unique_ptr<DirSearch> PosixPlatform::find_files(const char* pattern) {
-  char native[kNativeMax];
-  if (!to_native(pattern, native, sizeof native)) return nullptr;
-  const char* slash = std::strrchr(native, '/');
-  std::string dir = slash ? std::string(native, static_cast<size_t>(slash - native) + 1) : "";
-  std::string wild = slash ? slash + 1 : native;
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  // Names are matched in program form, where a double-byte character is one character.
+  const size_t sep = last_separator(pattern);
+  const std::string dir = sep == std::string::npos ? "." : native_path(std::string(pattern, sep));
+  const char* wild = sep == std::string::npos ? pattern : pattern + sep + 1;
+  DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
   if (d == nullptr) return nullptr;
   std::vector<FoundEntry> found;
   while (struct dirent* e = ::readdir(d)) {
-    if (std::strlen(e->d_name) >= sizeof(FoundEntry::name) ||
-        !dos_wildcard_match(wild.c_str(), e->d_name))
+    const std::string name = path_from_native(e->d_name);
+    if (name.size() >= sizeof(FoundEntry::name) || !dos_wildcard_match(wild, name.c_str())) {
       continue;
+    }
     FoundEntry entry;
-    std::strcpy(entry.name, e->d_name);
+    std::memcpy(entry.name, name.c_str(), name.size() + 1);
     struct stat st;
-    entry.directory = ::stat((dir + e->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    entry.directory = ::fstatat(::dirfd(d), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     found.push_back(entry);
   }
   ::closedir(d);

@@ -9,52 +9,8 @@
 
 namespace volari {
 
-namespace {
-
-constexpr size_t kNativeMax = 4096;
-
-// Length of the well-formed UTF-8 character of two to four bytes at `s`, else 0.
-size_t utf8_length(const char* s) {
-  const unsigned char c = static_cast<unsigned char>(s[0]);
-  const size_t n = c >= 0xC2 && c <= 0xDF   ? 2
-                   : c >= 0xE0 && c <= 0xEF ? 3
-                   : c >= 0xF0 && c <= 0xF4 ? 4
-                                            : 0;
-  for (size_t k = 1; k < n; ++k) {
-    const unsigned char t = static_cast<unsigned char>(s[k]);
-    if (t < 0x80 || t > 0xBF) return 0;
-  }
-  return n;
-}
-
-}  // namespace
-
-bool to_native(const char* path, char* out, size_t size) {
-  if (size == 0) return false;
-  size_t i = 0;
-  while (path[i] != '\0') {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    // A whole UTF-8 character (a Linux directory name) or a Shift-JIS pair (a name made from a
-    // URL) is copied as it is: neither one's 0x5C can then be taken for a separator.
-    size_t n = utf8_length(path + i);
-    if (n == 0) n = is_lead_byte(c) && path[i + 1] != '\0' ? 2 : 1;
-    if (i + n >= size) return false;
-    for (size_t k = 0; k < n; ++k, ++i) out[i] = path[i];
-    if (n == 1 && c == '\\') out[i - 1] = '/';
-  }
-  out[i] = '\0';
-  return true;
-}
-
-void path_from_native(char* path) {
-  for (char* p = path; *p; ++p) {
-    if (*p == '/') *p = '\\';
-  }
-}
-
 FileHandle PosixPlatform::open_file(const char* path, FileMode mode) {
-  char native[kNativeMax];
-  if (!to_native(path, native, sizeof native)) return kNoFile;
+  const std::string native = native_path(path);
   // Non-blocking only for the open itself: a FIFO must not hang the run.
   int flags = O_CLOEXEC | O_NONBLOCK;
   switch (mode) {
@@ -70,7 +26,7 @@ FileHandle PosixPlatform::open_file(const char* path, FileMode mode) {
   }
   int fd;
   do {
-    fd = ::open(native, flags, 0666);
+    fd = ::open(native.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return kNoFile;
   struct stat st;
@@ -137,14 +93,11 @@ bool PosixPlatform::set_file_times(FileHandle f, UnixTime access, UnixTime write
 }
 
 bool PosixPlatform::remove_file(const char* path) {
-  char native[kNativeMax];
-  return to_native(path, native, sizeof native) && ::unlink(native) == 0;
+  return ::unlink(native_path(path).c_str()) == 0;
 }
 
 bool PosixPlatform::rename_file(const char* from, const char* to) {
-  char a[kNativeMax];
-  char b[kNativeMax];
-  return to_native(from, a, sizeof a) && to_native(to, b, sizeof b) && ::rename(a, b) == 0;
+  return ::rename(native_path(from).c_str(), native_path(to).c_str()) == 0;
 }
 
 }  // namespace volari

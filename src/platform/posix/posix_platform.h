@@ -6,17 +6,9 @@
 #include <deque>
 
 #include "platform/platform.h"
+#include "platform/posix/native_names.h"
 
 namespace volari {
-
-// First byte of a double-byte Shift-JIS character (code page 932).
-inline bool is_lead_byte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-// Program form to native form: '\' becomes '/', except a second byte of a Shift-JIS character.
-// False when the result does not fit in `size`.
-bool to_native(const char* path, char* out, size_t size);
 
 // DOS wildcard match of one file name, as Windows file searches match: '*' any run of characters,
 // '?' exactly one character, a double-byte Shift-JIS character counting as one; ASCII letters

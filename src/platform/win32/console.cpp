@@ -1,4 +1,5 @@
 #include "platform/win32/win32_platform.h"
+#include "support/sjis.h"
 
 namespace volari {
 
@@ -6,10 +7,6 @@ namespace {
 
 constexpr UINT kShiftJis = 932;
 constexpr size_t kPiece = 1000;  // bytes converted at a time; each gives at most one UTF-16 unit
-
-bool is_lead_byte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 bool usable(HANDLE h) {
   return h != nullptr && h != INVALID_HANDLE_VALUE;
@@ -65,7 +62,7 @@ void Win32Console::write_console(const char* bytes, size_t n) {
     // Pieces end between characters, so that no character is cut in two.
     size_t end = i;
     while (end < n && end - i < kPiece) {
-      end += is_lead_byte(static_cast<unsigned char>(bytes[end])) && end + 1 < n ? 2 : 1;
+      end += is_sjis_lead(static_cast<unsigned char>(bytes[end])) && end + 1 < n ? 2 : 1;
     }
     const int w = MultiByteToWideChar(kShiftJis, 0, bytes + i, static_cast<int>(end - i), wide,
                                       static_cast<int>(sizeof wide / sizeof wide[0]));

@@ -47,10 +47,6 @@ UnixTime file_time_to_unix(const FILETIME& ft) {
   return static_cast<UnixTime>(v / kUnitsPerSecond) - kSecondsFrom1601;
 }
 
-void path_from_native(char* path) {
-  (void)path;
-}
-
 FileHandle Win32Platform::open_file(const char* path, FileMode mode) {
   DWORD access = GENERIC_READ;
   DWORD disposition = OPEN_EXISTING;
