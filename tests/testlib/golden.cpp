@@ -110,8 +110,9 @@ Snapshot snapshot(const std::string& root) {
   for (const auto& e : fs::recursive_directory_iterator(root)) {
     struct stat st;
     lstat(e.path().c_str(), &st);
-    all[fs::relative(e.path(), root).string()] = {
-        S_ISDIR(st.st_mode) ? "-1" : fnv(slurp(e.path().string())), st.st_mtime};
+    const std::string rel = e.path().lexically_relative(root).string();
+    if (rel == "vold32" || rel == "VOLD32.EXE") continue;  // the program
+    all[rel] = {S_ISDIR(st.st_mode) ? "-1" : fnv(slurp(e.path().string())), st.st_mtime};
   }
   return all;
 }
@@ -140,7 +141,38 @@ std::string files(const std::string& root, const Snapshot& before) {
   return out;
 }
 
-std::string transcript(const Scenario& sc) {
+// The runs in-process, on a fake platform: a fixed clock, keys as the scenario presses them.
+RunResult run_in_process(const Scenario& sc, const TempDir& dir,
+                         const std::vector<std::string>& args) {
+  FakePlatform fake;
+  if (sc.escape_at_poll > 0) {
+    fake.on_poll = [&sc](FakePlatform& f, int poll) {
+      if (poll == sc.escape_at_poll) f.keys.push_back(27);
+    };
+  }
+  std::vector<std::string> texts = {sc.program.empty() ? dir.file("vold32") : sc.program};
+  texts.insert(texts.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& t : texts) argv.push_back(t.data());
+  argv.push_back(nullptr);
+  const fs::path old = fs::current_path();
+  fs::current_path(dir.file(sc.cwd));
+  RunResult r;
+  r.status = program_entry(fake, static_cast<int>(texts.size()), argv.data());
+  fs::current_path(old);
+  r.console = fake.console;
+  for (const DateTime& t : fake.clock_sets) {
+    char text[64];
+    std::snprintf(text, sizeof text, "# clock set %04u-%02u-%02u %02u:%02u:%02u.%03u\n", t.year,
+                  t.month, t.day, t.hour, t.minute, t.second, t.millisecond);
+    r.notes += text;
+  }
+  return r;
+}
+
+}  // namespace
+
+std::string transcript(const Scenario& sc, const Runner& runner) {
   TempDir dir;
   if (sc.cache == "examples") {
     fs::copy(examples_cache() + "/cache", dir.file("cache"), fs::copy_options::recursive);
@@ -159,39 +191,19 @@ std::string transcript(const Scenario& sc) {
   fs::create_directories(dir.file(sc.cwd));
   fs::create_directories(dir.file("out"));
   const Snapshot before = snapshot(dir.path());
-  const fs::path old = fs::current_path();
   std::string out;
   int n = 0;
   for (const auto& args : sc.runs) {
-    FakePlatform fake;
-    if (sc.escape_at_poll > 0) {
-      fake.on_poll = [&sc](FakePlatform& f, int poll) {
-        if (poll == sc.escape_at_poll) f.keys.push_back(27);
-      };
-    }
     if (!sc.inis.empty()) {
       fs::remove(dir.file("VOLARI.INI"));
       if (!sc.inis[n].empty()) dir.write_file("VOLARI.INI", sc.inis[n]);
     }
-    std::vector<std::string> texts = {sc.program.empty() ? dir.file("vold32") : sc.program};
-    texts.insert(texts.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& t : texts) argv.push_back(t.data());
-    argv.push_back(nullptr);
-    fs::current_path(dir.file(sc.cwd));
-    const int status = program_entry(fake, static_cast<int>(texts.size()), argv.data());
-    fs::current_path(old);
+    const RunResult r = runner ? runner(dir, args) : run_in_process(sc, dir, args);
     std::string line = "# run " + std::to_string(++n) + ":";
     for (const std::string& a : args) line += " " + a;
-    out += line + "\n# exit " + std::to_string(status) + "\n" + readable(fake.console);
-    if (!fake.console.empty() && fake.console.back() != '\n') out += "\n# (no line end)";
-    out += "\n";
-    for (const DateTime& t : fake.clock_sets) {
-      char text[64];
-      std::snprintf(text, sizeof text, "# clock set %04u-%02u-%02u %02u:%02u:%02u.%03u\n", t.year,
-                    t.month, t.day, t.hour, t.minute, t.second, t.millisecond);
-      out += text;
-    }
+    out += line + "\n# exit " + std::to_string(r.status) + "\n" + readable(r.console);
+    if (!r.console.empty() && r.console.back() != '\n') out += "\n# (no line end)";
+    out += "\n" + r.notes;
   }
   std::string tree = files(dir.path(), before);
   // The scratch directory's own name, wherever the program shows it, in either form.
@@ -206,8 +218,6 @@ std::string transcript(const Scenario& sc) {
   }
   return out + "# files\n" + tree;
 }
-
-}  // namespace
 
 std::string readable(const std::string& bytes) {
   static iconv_t cd = iconv_open("UTF-8", "CP932");

@@ -41,6 +41,23 @@ inline void PrintTo(const Scenario& scenario, std::ostream* os) {
 // Runs the scenario in a scratch directory and compares (or rewrites) its transcript.
 void check_golden(const Scenario& scenario);
 
+// What one run of the program gave.
+struct RunResult {
+  int status = -1;
+  std::string console;  // its bytes
+  std::string notes;    // anything else the transcript should show after them
+};
+
+// Makes one run of a scenario in its scratch directory, with these arguments.
+using Runner = std::function<RunResult(const TempDir& dir, const std::vector<std::string>& args)>;
+
+// The transcript of a scenario: in-process on a fake platform, or with `runner`.
+std::string transcript(const Scenario& scenario, const Runner& runner = {});
+
+// The scenarios of tests/golden/, by name.
+const std::vector<Scenario>& golden_scenarios();
+const Scenario& golden_scenario(const std::string& name);
+
 // Bytes made readable and still exact: Shift-JIS characters as UTF-8, CR as \r, a backslash
 // before 'r' or 'x' as \x5C, and every other byte that is not printable ASCII (LF and TAB are
 // kept) as \xHH.

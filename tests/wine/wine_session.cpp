@@ -1,5 +1,7 @@
 #include "wine/wine_session.h"
 
+#include "testlib/process.h"
+
 #include <fcntl.h>
 #include <locale.h>
 #include <poll.h>
@@ -18,8 +20,6 @@
 #include <sstream>
 #include <thread>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace volari::testing {
@@ -37,73 +37,12 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::vector<std::string> child_environment(const std::vector<std::string>& env) {
-  std::vector<std::string> out;
-  auto replaced = [&](const std::string& entry) {
-    const std::string name = entry.substr(0, entry.find('=') + 1);
-    if (name == "DISPLAY=" || name == "WAYLAND_DISPLAY=") return true;
-    for (const std::string& e : env) {
-      if (e.compare(0, name.size(), name) == 0) return true;
-    }
-    return false;
-  };
-  for (char** e = environ; *e; ++e) {
-    if (!replaced(*e)) out.emplace_back(*e);
-  }
-  out.insert(out.end(), env.begin(), env.end());
-  return out;
-}
-
-// Forks `argv` with standard input from /dev/null and standard output and error on `out_fd` and
-// `err_fd`; no other descriptor of this process goes with it.
-pid_t spawn(const std::vector<std::string>& argv, const std::string& cwd,
-            const std::vector<std::string>& env, int out_fd, int err_fd) {
-  std::vector<std::string> full_env = child_environment(env);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  std::vector<char*> envp;
-  for (const std::string& e : full_env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  const int null = open("/dev/null", O_RDONLY);
-  if (null < 0 || dup2(null, 0) < 0 || dup2(out_fd, 1) < 0 || dup2(err_fd, 2) < 0) _exit(126);
-  closefrom(3);
-  if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-  execve(args[0], args.data(), envp.data());
-  _exit(127);
-}
-
-int decode(int status) {
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Waits for `pid`, killing it after `timeout_s`; -1 when it did not exit normally in time.
-int wait_for(pid_t pid, int timeout_s) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
-  for (;;) {
-    int status = 0;
-    const pid_t r = waitpid(pid, &status, WNOHANG);
-    if (r == pid) return decode(status);
-    if (r < 0 && errno != EINTR) return -1;
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-}
-
 // Runs `argv` with its standard output and error appended to `log`.
 int run_logged(const std::vector<std::string>& argv, const std::string& cwd,
                const std::vector<std::string>& env, const std::string& log, int timeout_s) {
-  const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return -1;
-  const pid_t pid = spawn(argv, cwd, env, fd, fd);
-  close(fd);
-  return pid < 0 ? -1 : wait_for(pid, timeout_s);
+  const ProcessResult r = run_process(argv, cwd, env, timeout_s);
+  std::ofstream(log, std::ios::binary | std::ios::app) << r.out << r.err;
+  return r.status;
 }
 
 std::string read_all(const std::string& path) {
@@ -185,7 +124,7 @@ WineStatus make_status() {
   FileLock lock(st.prefix + ".lock", 600);
   if (!lock.held()) return fail("could not lock " + st.prefix + ".lock within 10 minutes");
 
-  const Captured version = run_captured(wine_command("--version", {}), "", env, 60);
+  const ProcessResult version = run_process(wine_command("--version", {}), "", env, 60);
   if (version.status != 0 || version.out.empty()) {
     return fail(std::string("Wine does not start: `") + kWine + " --version` gave status " +
                 std::to_string(version.status) + "\n" + version.out + version.err);
@@ -228,63 +167,6 @@ WineStatus make_status() {
 }
 
 }  // namespace
-
-Captured run_captured(const std::vector<std::string>& argv, const std::string& cwd,
-                      const std::vector<std::string>& env, int timeout_s) {
-  Captured r;
-  int out[2];
-  int err[2];
-  if (pipe2(out, O_CLOEXEC) != 0) return r;
-  if (pipe2(err, O_CLOEXEC) != 0) {
-    close(out[0]);
-    close(out[1]);
-    return r;
-  }
-  const pid_t pid = spawn(argv, cwd, env, out[1], err[1]);
-  close(out[1]);
-  close(err[1]);
-  fcntl(out[0], F_SETFL, O_NONBLOCK);
-  fcntl(err[0], F_SETFL, O_NONBLOCK);
-  auto drain = [](int fd, std::string& into) {
-    char buf[65536];
-    for (;;) {
-      const ssize_t n = read(fd, buf, sizeof buf);
-      if (n > 0) {
-        into.append(buf, static_cast<size_t>(n));
-      } else if (n < 0 && errno == EINTR) {
-        continue;
-      } else {
-        return;
-      }
-    }
-  };
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
-  int status = 0;
-  for (bool done = pid < 0; !done;) {
-    struct pollfd p[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    poll(p, 2, 10);
-    drain(out[0], r.out);
-    drain(err[0], r.err);
-    const pid_t w = waitpid(pid, &status, WNOHANG);
-    if (w == pid) {
-      r.status = decode(status);
-      done = true;
-    } else if (w < 0 && errno != EINTR) {
-      done = true;
-    } else if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      r.timed_out = true;
-      done = true;
-    }
-  }
-  // Everything the process wrote is in the pipes now; helpers it started may keep them open.
-  drain(out[0], r.out);
-  drain(err[0], r.err);
-  close(out[0]);
-  close(err[0]);
-  return r;
-}
 
 std::vector<std::string> wine_environment(const std::string& prefix) {
   return {"WINEPREFIX=" + prefix,

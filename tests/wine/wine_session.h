@@ -21,20 +21,6 @@ constexpr char kTimeZone[] = "Asia/Tokyo";
 // Wine takes its ANSI code page (932, Shift-JIS) and its file-name encoding from the locale.
 constexpr char kWineLocale[] = "ja_JP.UTF-8";
 
-struct Captured {
-  int status = -1;  // exit status, or -1 when it did not exit normally or timed out
-  std::string out;  // standard output, bytes
-  std::string err;  // standard error, bytes
-  bool timed_out = false;
-};
-
-// Runs `argv` (argv[0] a path) in `cwd` with standard input from /dev/null, the environment of
-// this process less DISPLAY and WAYLAND_DISPLAY, plus `env` ("NAME=value", replacing). Returns
-// once the process has exited, with what it had written by then: a daemon that inherited the
-// pipes does not hold the call up. Killed after `timeout_s` seconds.
-Captured run_captured(const std::vector<std::string>& argv, const std::string& cwd,
-                      const std::vector<std::string>& env, int timeout_s = 60);
-
 // Wine ready to run the Windows program. ok false with a message saying what is wrong and what
 // to do; the first call does the work, later calls return the same answer.
 struct WineStatus {

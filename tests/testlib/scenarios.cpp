@@ -1,0 +1,286 @@
+// The scenarios of the whole-program transcripts in tests/golden/.
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+
+#include "testlib/golden.h"
+
+namespace volari::testing {
+namespace {
+
+// Settings that read cache/FAT.DB and convert into out/, with lines of `dir` and `option` added.
+std::string ini(const std::string& dir = "", const std::string& option = "",
+                const std::string& domain = "") {
+  return "[DOS32]\nDIR=DIR\nOPTION=OPTION\nDOMAIN=DOMAIN\n[DIR]\nFATNAME=../cache/FAT.DB\n"
+         "OUTDIR=out\nHISTORY=HISTORY.HTM\nLOG=LOG.TXT\n" +
+         dir + "[OPTION]\nDOMAIN_EXT=.DOM\nIP_ADDRESS=00\nROOTHTML=INDEX.HTM\n" + option +
+         "[DOMAIN]\n" + domain;
+}
+
+// Every kind of entry on a few hosts, with the names and texts that the naming rules and the
+// conversion treat specially.
+std::string mixed() {
+  return "http://aa.bb.cc:80/dir1/index.html - text=<html><title>Welcome</title>\\n</html>\\n "
+         "mtime=1998-07-14 10:00:00\n"
+         "http://www.aa.bb/img.gif - gen=100 mtime=1998-07-14 10:00:02\n"
+         "ftp://ftp.aa.bb/pub/file.zip - gen=10\n"
+         "ftp://ftp.aa.bb/pub/ - text=listing\n"
+         "file:///D|/temp/a.htm - text=x\n"
+         "http://aa.bb/missing.html - nofile\n"
+         "http://aa.bb/cgi-bin/q.cgi?x=1&y=2 - text=<TITLE>q</TITLE>\n"
+         "http://aa.bb/\\x95\\x5C/\\x95\\x5C.html - text=<TITLE>\\x95\\x5C</TITLE>\n"
+         "http://aa.bb/%95%5C%8E%9A.html - text=sjis\n"
+         "http://user:pw@aa.bb:8080/x.txt - text=<title>a</title>\\r\\n\\x1Aafter\n"
+         "http://1.2.3.4/ - text=<title>numeric</title>\n"
+         "http://aa.bb/euc/index.html - text=<title>\\xC6\\xFC\\xCB\\xDC</title>\\n\\xA4\\xA2\n"
+         "http://aa.bb/jis/index.htm - text=<title>\\x1B$BF|K\\\\\\x1B(B</title>\n"
+         "http://aa.bb/%2e%2e/up.html - text=x\n"
+         "http://aa.bb/d/%2e%2e%5cx.html - text=x\n"
+         "http://aa.bb/climb.html ../secret.txt nofile\n"
+         "http://aa.bb/abs.html /etc/hostname nofile\n"
+         "about:blank - text=blank\n"
+         "http://aa.bb/long.html LONG.HTM text=x\n"
+         "http://aa.bb/long/" +
+         std::string(240, 'x') + ".html - text=x\n";
+}
+
+// An index of one page holding `pairs` (URL, cache file name), laid out as the hash library lays
+// out a page: the offset table first, the items packed downward from the end.
+std::string index_of(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  std::string file(8192, '\0');
+  file[14] = 0x10;  // 4096-byte pages
+  const auto le32 = [](size_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), 0}; };
+  size_t top = 8192, slot = 4096 + 2;
+  const auto place = [&](const std::string& item) {
+    top -= item.size();
+    file.replace(top, item.size(), item);
+    file[slot] = char((top - 4096) & 0xFF), file[slot + 1] = char((top - 4096) >> 8);
+    slot += 2;
+  };
+  for (const auto& [url, name] : pairs) {
+    place(le32(0) + le32(url.size() + 1) + url + '\0');
+    place(std::string(29, '\0') + le32(name.size() + 1) + name + '\0');
+  }
+  file[4096] = char(2 * pairs.size());
+  return file;
+}
+
+std::vector<Scenario> make_scenarios() {
+  std::vector<Scenario> all;
+  // The sample cache with the demo's settings, twice: the page and the log grow.
+  all.push_back({"examples", "examples", "", "examples", {{}, {}}});
+  all.push_back({"examples-debug2-quiet", "examples", "", "examples", {{"-!2", "-v"}}});
+  all.push_back({"examples-test-levels",
+                 "examples",
+                 "",
+                 "examples",
+                 {{"-t", "-!2"}, {"-t2"}, {"-t3", "-!1"}, {"-t4"}, {"-T7", "-r"}}});
+  all.push_back({"examples-incremental",
+                 "examples",
+                 "",
+                 ini("LAST_FROM=1\nLAST_TIME=1998/11/22 09:42\nHISTORYDATE=15\n"),
+                 {{"-!2"}}});
+  all.push_back({"examples-target-host",
+                 "examples",
+                 "",
+                 ini(),
+                 {{"WWW.TENKI.example.or.jp", "-!1"}, {"dev.example.net", "x", "-v"}}});
+  // Naming rules off their defaults, and the history page in its other forms.
+  all.push_back({"examples-short-names",
+                 "examples",
+                 "",
+                 ini("HISTORYSET=1\nHISTORYPUT=4\nHISTORYDATE=5\n",
+                     "DIR_MAX=8\nCGI_FILE=3\nCGI_NAME=CGI.HTM\nSKIP_URL=0\nSKIP_WWW=5\n"
+                     "DOMAIN_DIR=8\nDOMAIN_FLG=1\nCAPITAL_DOMAIN=0\nSHIFTJIS=0\n",
+                     "DOM00=.example.ne.jp\nDIR00=.ISP.NE\nDOM01=\nDIR01=X\nDOM03=.or.jp\n"
+                     "DOM05=.com\nDIR05=.C.O.M\n"),
+                 {{"-!1"}}});
+  all.push_back({"examples-sub-dir",
+                 "examples",
+                 "",
+                 ini("HISTORYSET=3\nHISTORYPUT=2\nHISTORYDATE=12\n",
+                     "DOMAIN_SUB=SUB\nCGI_FILE=2\nDOMAIN_DIR=2\nIP_ADDRESS=\nDOMAIN_EXT=0\n"
+                     "ROOTHTML=DEFAULT.HTM\nSKIP_URL=5\nCAPITAL_FILE=0\n"),
+                 {{"-!1"}}});
+  all.push_back({"examples-cut-names-no-log",
+                 "examples",
+                 "",
+                 "[DOS32]\nDIR=D\nOPTION=O\n[D]\nFATNAME=cache/FAT.DB\nOUTDIR=out\\\nLOG=\n"
+                 "HISTORYSET=3\n[O]\nCGI_FILE=1\nDOMAIN_DIR=4\nCAPITAL_DIR=0\nDIR_MAX=-1\n",
+                 {{"-!1"}}});
+  all.push_back({"examples-escape", "examples", "", "examples", {{"-!1"}}, "", 40});
+  all.push_back({"examples-escape-first-poll", "examples", "", "examples", {{}}, "", 1});
+  // Small caches for the corners of the rules.
+  all.push_back({"mixed-debug3",
+                 mixed(),
+                 "",
+                 ini("HISTORYSET=3\nHISTORYPUT=1\n"),
+                 {{"-!3"}},
+                 "",
+                 0,
+                 [](const TempDir& d) {
+                   d.write_file("secret.txt", "secret\n");
+                   d.write_file("cache/LONG.HTM", std::string(33000, 'a') + "\n<title>x\n");
+                 }});
+  all.push_back({"mixed-defaults-in-cache-dir", mixed(), "", "", {{"-!1"}, {"-?"}}, "cache"});
+  all.push_back({"big-endian-8k", mixed(), "--bsize 8192 -i --records 3", ini(), {{"-i", "-!3"}}});
+  all.push_back({"big-endian-switch", mixed(), "-i --no-intkeys", ini(), {{"-!2"}}});
+  all.push_back({"history-mode",
+                 "history 4\nhttp://a.b/1\nhttp://a.b/<2>\nftp://x\"y/\n",
+                 "",
+                 ini(),
+                 {{"-hcache/NETSCAPE.HST", "-!3"}, {"-h", "-r"}}});
+  all.push_back({"missing-index", "", "", ini("FATNAME=nothing.db\n"), {{"-k"}, {"-r", "-!1"}}});
+  all.push_back({"usage", "", "", "", {{"-?"}, {"-??", "/K"}, {"-x", "-", "/?"}}});
+  all.push_back({"no-dos32-section", mixed(), "", "[DIR]\nFATNAME=x\n", {{"-!1"}}, "cache"});
+  // Settings files, one per run, each shown by the settings trace.
+  const std::string dos32 = "[DOS32]\nDIR=DIR\nOPTION=OPTION\nDOMAIN=DOMAIN\n";
+  Scenario settings{"settings-files", "", "", "", {}};
+  settings.inis = {
+      dos32 +
+          "[DIR]\nFATNAME=/ns/cache/fat.db\nHISTORY=web/\nLOG=L.TXT\nLAST_TIME=1997/3/29 12:34\n",
+      dos32 + "[DIR]\nFATNAME=E:\\FAT.DB\nHISTORY=\nLOG=logs\\\nLAST_TIME=\nHISTORYSET=0\n",
+      dos32 + "[DIR]\nFATNAME=FAT.DB\nHISTORY=H.HTM\nHISTORYSET=9\nLOG=L.TXT\nOUTDIR=D:\\OUT\\\n",
+      dos32 +
+          "[DIR]\nHISTORYSET=4\nLOG=L.TXT\nHISTORYPUT=  7abc\nHISTORYDATE=x\nLAST_FROM=-2\n"
+          "OUTDIR=D:\n[OPTION]\nDOMAIN_FLG=1\nDOMAIN_DIR=3\nDIR_MAX=8\nDIR_TIME=1\n"
+          "SKIP_WWW=\t5\nSKIP_URL=0\nCGI_FILE=2\nSHIFTJIS=0\nCAPITAL_FILE=0\nCAPITAL_DIR=0\n"
+          "CAPITAL_DOMAIN=0\nDOMAIN_EXT=.D\nIP_ADDRESS=IP\nROOTHTML=ROOT.HTM\nDOMAIN_SUB=SUB\n",
+      dos32 + "[DIR]\nLOG=L.TXT\nOUTDIR=out/sub/\n[OPTION]\nDOMAIN_EXT=0.X\nDOMAIN_SUB=0\n",
+      "[DOS32]\nDIR=MYDIR\nOPTION=MYOPT\nDOMAIN=MYDOM\n[DIR]\nFATNAME=WRONG\n[MYDIR]\nLOG=L.TXT\n"
+      "FATNAME=A:\\RIGHT.DB\nOUTDIR=NOSUCH\n[MYOPT]\nSKIP_WWW=3\n[MYDOM]\nDOM00=a\nDIR00=b\n",
+      dos32 +
+          "[DIR]\nLOG=L.TXT\n[DOMAIN]\nDOM00=.co.jp\nDIR00=JP\nDOM03=lonely\nDOM05=.ac.jp\n"
+          "DIR05=AC\nDOM07=\nDIR07=X\nDOM08=y\nDIR08=\n",
+      ""};
+  settings.runs.assign(settings.inis.size(), {"-!1", "-t"});
+  settings.prepare = [](const TempDir& d) { d.write_file("out/sub/.keep", ""); };
+  all.push_back(settings);
+  // Where the settings file is: beside the program, whatever OUTDIR does to the current
+  // directory; not at all when the program's folder does not fit.
+  const std::string stay = dos32 +
+                           "[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=out\nLOG=L.TXT\n"
+                           "LAST_TIME=1997/03/29 12:34\n";
+  all.push_back({"settings-bare-program-name",
+                 mixed(),
+                 "",
+                 stay,
+                 {{"-!1"}},
+                 "",
+                 0,
+                 [](const TempDir& d) { d.write_file("out/VOLARI.INI", "[DIR]\nLOG=WRONG\n"); },
+                 {},
+                 "vold32"});
+  all.push_back({"settings-relative-program-folder",
+                 "",
+                 "",
+                 "",
+                 {{"-!1", "-t"}},
+                 "",
+                 0,
+                 [stay](const TempDir& d) { d.write_file("bin/VOLARI.INI", stay); },
+                 {},
+                 "bin/vold32"});
+  all.push_back({"settings-program-folder-too-long",
+                 "",
+                 "",
+                 stay,
+                 {{"-!1", "-t"}},
+                 "",
+                 0,
+                 {},
+                 {},
+                 "/" + std::string(300, 'd') + "/vold32"});
+  const std::string deep = std::string(150, 'd') + "/" + std::string(150, 'e');
+  all.push_back({"settings-outdir-too-long",
+                 "",
+                 "",
+                 dos32 + "[DIR]\nOUTDIR=x\\\nLOG=L.TXT\n",
+                 {{"-!1", "-t"}},
+                 deep,
+                 0,
+                 [deep](const TempDir& d) { d.write_file(deep + "/x/.keep", ""); }});
+  // Each URL once: the stale copies of live records that a page scan meets on freed overflow
+  // pages are not counted again; of several records of one URL the newest existing file wins.
+  std::string many;
+  for (int i = 1; i <= 3000; ++i) {
+    many += "http://host" + std::to_string(i % 13) + ".example.com/dir" + std::to_string(i % 5) +
+            "/page" + std::to_string(i) + ".html - text=x\n";
+  }
+  all.push_back({"each-url-once",
+                 many,
+                 "",
+                 "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=FAT.DB\n",
+                 {{"-v", "-t2"}},
+                 "cache"});
+  all.push_back({"each-url-once-newest-file",
+                 "",
+                 "",
+                 "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=../out\n",
+                 {{"-!1"}},
+                 "cache",
+                 0,
+                 [](const TempDir& d) {
+                   d.write_file("cache/FAT.DB", index_of({{"http://a.b/x.html", "OLD.HTM"},
+                                                          {"http://a.b/x.html", "NEW.HTM"},
+                                                          {"http://a.b/x.html", "GONE.HTM"},
+                                                          {"http://a.b/y.html", "GONE.HTM"},
+                                                          {"http://a.b/y.html", "OLD.HTM"}}));
+                   d.write_file("cache/OLD.HTM", "old\n");
+                   d.write_file("cache/NEW.HTM", "new\n");
+                   const auto t = std::filesystem::last_write_time(d.file("cache/NEW.HTM"));
+                   std::filesystem::last_write_time(d.file("cache/OLD.HTM"),
+                                                    t - std::chrono::hours(24));
+                 }});
+  // Japanese names: UTF-8 on disk, a Japanese OUTDIR and FATNAME typed in UTF-8, cache files
+  // whose names were lower-cased on their way from a Windows disk.
+  all.push_back(
+      {"japanese-names",
+       "http://jp.example/%89%BF%8Ai%95%5C.html - text=<title>sjis</title>\n\n"
+       "http://jp.example/%B2%C1%B3%CA.html - text=euc\n"
+       "http://jp.example/\\x93\\xfa\\x96\\x7b/\\x95\\x5c.html - text=raw\n",
+       "",
+       "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=../../キャッシュ/FAT.DB\nOUTDIR=出力/古いウェブ\n"
+       "LOG=記録.TXT\nHISTORY=HISTORY.HTM\nHISTORYSET=3\n",
+       {{"-!2"}, {"--version", "-x"}, {"--help"}},
+       "",
+       0,
+       [](const TempDir& d) {
+         d.write_file("出力/古いウェブ/.keep", "");
+         std::filesystem::rename(d.file("cache"), d.file("キャッシュ"));
+       }});
+  // Cache files whose names were lower-cased on their way from a Windows disk.
+  all.push_back(
+      {"lower-cased-cache",
+       "http://jp.example/low.html M0LOW001.HTM text=lower\n"
+       "http://jp.example/two.html M0TWO001.HTM text=two\n",
+       "",
+       "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=../cache/fat.db\nOUTDIR=out\n",
+       {{"-!2"}},
+       "",
+       0,
+       [](const TempDir& d) {
+         std::filesystem::rename(d.file("cache/FAT.DB"), d.file("cache/Fat.Db"));
+         std::filesystem::rename(d.file("cache/M0LOW001.HTM"), d.file("cache/m0low001.htm"));
+         // Two names that differ only in case: neither is taken.
+         std::filesystem::rename(d.file("cache/M0TWO001.HTM"), d.file("cache/m0two001.htm"));
+         d.write_file("cache/M0two001.HTM", "other");
+       }});
+  return all;
+}
+
+}  // namespace
+
+const std::vector<Scenario>& golden_scenarios() {
+  static const std::vector<Scenario> all = make_scenarios();
+  return all;
+}
+
+const Scenario& golden_scenario(const std::string& name) {
+  for (const Scenario& s : golden_scenarios()) {
+    if (s.name == name) return s;
+  }
+  throw std::invalid_argument("no golden scenario " + name);
+}
+
+}  // namespace volari::testing
