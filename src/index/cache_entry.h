@@ -4,11 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "index/record_info.h"
+
 namespace volari {
 
 struct CacheEntry {
   char cache_file[260];  // cache file name, relative to fat_directory; at most 259 bytes
   char url[260];         // at most 259 bytes
+  RecordInfo record;     // what the record says of the content
 };
 
 constexpr uint32_t kBatchSlots = 240;

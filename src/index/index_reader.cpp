@@ -56,6 +56,7 @@ Take take_pair(const unsigned char* p, uint32_t size, uint32_t key, uint32_t dat
   if (!copy_text_item(p, size, data + kNameAt, name_len < kTextMax ? name_len : kTextMax,
                       slot.cache_file))
     return Take::outside;
+  slot.record = read_record_info(p + data, size - data);
   return Take::taken;
 }
 

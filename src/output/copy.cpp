@@ -2,29 +2,53 @@
 
 #include <cstring>
 
-#include "output/jis.h"
+#include "output/charset_declaration.h"
+#include "output/page_convert.h"
 #include "output/title.h"
 #include "support/disk.h"
 #include "support/japanese.h"
+#include "support/sjis.h"
 
 namespace volari {
 
 namespace {
 
+// A .txt file: no markup, so no declaration to rewrite.
+bool is_text_file(std::string_view out_path) {
+  const size_t dot = out_path.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  std::string ext(out_path.substr(dot + 1, 3));
+  sjis_upper(ext);
+  return ext == "TXT";
+}
+
 bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_path,
-                  TitleFinder& title) {
+                  const ServerSaid& server, TitleFinder& title, Charset& charset) {
   OutputState& st = ctx.state;
   const int debug = ctx.settings.flg_debug;
-  if (!st.text_in.open(cache_path, TextMode::read)) return false;
+  if (!st.text_in.open_with_head(cache_path, kPageHead, st.head)) return false;
+  charset =
+      decide_page_charset(server.charset, server.content_type,
+                          reinterpret_cast<const unsigned char*>(st.head.data()), st.head.size())
+          .charset;
+  PageConversion conversion(charset);
+  DeclarationScan declarations;
+  const bool markup = !is_text_file(out_path);
   bool ok = st.text_out.open(out_path, TextMode::write);
-  while (ok && st.text_in.gets(st.copybuf, kCopyBufferSize) > 0) {
+  size_t n;
+  while (ok && (n = st.text_in.gets(st.copybuf, kCopyBufferSize)) > 0) {
     if (debug >= 3) ctx.messages.verbose_printf("copybuf=%s\n", st.copybuf);
-    const size_t n = to_shiftjis(reinterpret_cast<const unsigned char*>(st.copybuf),
-                                 std::strlen(st.copybuf), st.converted);
+    const size_t converted = convert_page_line(
+        conversion, reinterpret_cast<const unsigned char*>(st.copybuf), n, st.converted);
     const char* line = reinterpret_cast<const char*>(st.converted);
     if (debug >= 3) ctx.messages.verbose_printf("cache  =%s\n", line);
-    if (!st.text_out.puts(line)) ok = false;
-    title.see(st.converted, n);
+    if (markup && rewrite_charset_declarations(declarations, charset, st.converted, converted,
+                                               st.rewritten) > 0) {
+      if (!st.text_out.write(st.rewritten.data(), st.rewritten.size())) ok = false;
+    } else if (!st.text_out.write(line, converted)) {
+      ok = false;
+    }
+    title.see(st.converted, converted);
   }
   if (st.text_in.read_failed()) ok = false;
   // The times go on once every byte is out, through the same handles: no second open.
@@ -69,7 +93,7 @@ bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_
 }  // namespace
 
 CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const char* cache_path,
-                           const char* out_path) {
+                           const char* out_path, const ServerSaid& server) {
   if (ctx.settings.flg_debug >= 1) {
     ctx.messages.verbose_printf("%s -> %s\n", path_for_display(cache_path).c_str(),
                                 path_for_display(out_path).c_str());
@@ -77,7 +101,7 @@ CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const ch
   TitleFinder title((ctx.settings.flg_hst_type & 1) != 0);
   const bool text = !flags.graphic && ctx.settings.flg_shiftjis != 0;
   CopyResult result;
-  result.ok = text ? copy_as_text(ctx, cache_path, out_path, title)
+  result.ok = text ? copy_as_text(ctx, cache_path, out_path, server, title, result.charset)
                    : copy_as_binary(ctx, cache_path, out_path, title);
   if (!result.ok) ctx.messages.verbose_printf("%s", ja::kCopyFailed);
   result.title = title.title();

@@ -2,23 +2,40 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "mapping/entry_flags.h"
 #include "output/output_state.h"
+#include "output/page_encoding.h"
 
 namespace volari {
 
 struct CopyResult {
   bool ok = false;
   std::string title;  // the first title the copy showed (empty: none, or the search is off)
+  Charset charset = Charset::unknown;  // what a text-mode copy decided its page is written in
 };
+
+// What the index record says the server sent: a charset, a content type (with its own charset
+// parameter perhaps).
+struct ServerSaid {
+  std::string_view charset;
+  std::string_view content_type;
+};
+
+// How much of a text-mode page decides its encoding: all of any page of its time.
+constexpr size_t kPageHead = 1 << 20;
 
 // Copies `cache_path` to `out_path`; on failure "ERROR:...コピーに失敗しました\n" through
 // verbose_printf. Every written line or chunk is shown to a title finder, enabled by bit 0 of
 // flg_hst_type.
 //   - Text mode (a page, flg_shiftjis != 0): line by line through the text-mode streams (CR LF in
-//     and out, input ends at 0x1A), each line converted by to_shiftjis and written up to its first
-//     NUL. A failed read or write (also when the destination is closed) fails the copy.
+//     and out, input ends at 0x1A). The page's encoding is decided once: the charset the server
+//     sent (`server`), else the page's declaration, else its first kPageHead bytes (read once,
+//     then written from memory). Each line is converted to Shift-JIS by that decision
+//     (page_convert.h) and written whole; a page that is no .txt file gets its charset
+//     declarations rewritten to name the encoding of the copy. A failed read or write (also when
+//     the destination is closed) fails the copy.
 //   - Binary mode otherwise: chunks of min(remaining, kCopyBufferSize) bytes of the length the open
 //     source reports; a short read or write fails the copy and keeps what was written.
 //   - The source is opened first; the destination is opened (created or emptied) only when it did.
@@ -27,6 +44,6 @@ struct CopyResult {
 //     success.
 // Debug: level 1 "%s -> %s\n"; level 3 "copybuf=%s\n" and "cache  =%s\n" per text line.
 CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const char* cache_path,
-                           const char* out_path);
+                           const char* out_path, const ServerSaid& server = {});
 
 }  // namespace volari

@@ -10,7 +10,9 @@ namespace volari {
 
 namespace {
 
+// A page made here says what it is written in, so that a browser needs no guess.
 const char kPageHeader[] =
+    "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=Shift_JIS\">\n"
     "<TITLE>History from VOLARI</TITLE>\n<H2>History from VOLARI</H2>\n<DL><P>\n";
 
 bool open_page(OutputContext& ctx) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "config/settings.h"
 #include "platform/platform.h"
@@ -19,7 +21,9 @@ struct OutputState {
   explicit OutputState(Platform& platform) : hst(platform), text_in(platform), text_out(platform) {}
 
   char copybuf[kCopyBufferSize] = {};             // a binary chunk or a text line as read
-  unsigned char converted[kCopyBufferSize] = {};  // a text line as written
+  unsigned char converted[kCopyBufferSize] = {};  // a text line converted
+  std::vector<char> head;                         // the start of a text-mode page, as read
+  std::string rewritten;                          // a line with its declarations rewritten
   TextFile hst;                                   // the history page: a run's first line to its end
   TextFile text_in;                               // the two sides of a text-mode copy, kept here so
   TextFile text_out;                              // that a copy needs no large stack frame

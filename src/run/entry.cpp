@@ -76,7 +76,9 @@ EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string&
   const bool image = u.flags.graphic && (!u.flags.url_ftp || u.flags.names_file);
   if (s.flg_test == 0) {
     OutputContext out = run.output_context();
-    const CopyResult copy = copy_cache_file(out, u.flags, cache_path.c_str(), u.out_path.c_str());
+    const ServerSaid server{entry.record.charset, entry.record.content_type};
+    const CopyResult copy =
+        copy_cache_file(out, u.flags, cache_path.c_str(), u.out_path.c_str(), server);
     put_history_entry(out, u.flags, copy.title, entry.url, u.url_filename.c_str(),
                       u.out_path.c_str());
   }

@@ -19,9 +19,23 @@ bool TextFile::open(const char* path, TextMode mode) {
   failed_ = false;
   read_failed_ = false;
   at_end_ = false;
+  head_ = nullptr;
   pos_ = 0;
   len_ = 0;
   return is_open();
+}
+
+bool TextFile::open_with_head(const char* path, size_t n, std::vector<char>& head) {
+  head.clear();
+  if (!open(path, TextMode::read)) return false;
+  head.resize(n);
+  const long got = platform_->read_file(file_, head.data(), n);
+  head.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  read_failed_ = got < 0;
+  head_was_all_ = got < static_cast<long>(n);
+  head_ = &head;
+  head_pos_ = 0;
+  return true;
 }
 
 bool TextFile::close() {
@@ -38,7 +52,18 @@ bool TextFile::close() {
 bool TextFile::fill() {
   pos_ = 0;
   len_ = 0;
-  if (at_end_) return false;
+  if (at_end_ || read_failed_) return false;
+  if (head_ != nullptr) {
+    const size_t n = std::min(head_->size() - head_pos_, sizeof(buf_));
+    if (n > 0 || head_was_all_) {
+      std::memcpy(buf_, head_->data() + head_pos_, n);
+      head_pos_ += n;
+      len_ = n;
+      at_end_ = n == 0;
+      return n > 0;
+    }
+    head_ = nullptr;
+  }
   const long got = platform_->read_file(file_, buf_, sizeof(buf_));
   if (got <= 0) {
     if (got < 0) read_failed_ = true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -19,6 +20,10 @@ class TextFile {
 
   // Opens `path` ("r", "w" or "a" of the C library, in text mode). False when it cannot.
   bool open(const char* path, TextMode mode);
+  // Opens `path` for reading with its first `n` bytes (all of a shorter file) read at once into
+  // `head`, for the caller to look at before it reads lines: gets() takes them first, then the
+  // rest of the file. `head` must outlive the reading. A failed read leaves `head` empty.
+  bool open_with_head(const char* path, size_t n, std::vector<char>& head);
   bool is_open() const { return file_ != kNoFile; }
   // Flushes and closes. False when any write since the open, or the close itself, failed.
   bool close();
@@ -49,6 +54,9 @@ class TextFile {
   bool failed_ = false;
   bool read_failed_ = false;
   bool at_end_ = false;
+  const std::vector<char>* head_ = nullptr;  // read before the lines, served first
+  size_t head_pos_ = 0;
+  bool head_was_all_ = false;  // the head read came short: the file has no more
   size_t pos_ = 0;
   size_t len_ = 0;
   char buf_[16384];

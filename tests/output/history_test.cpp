@@ -14,6 +14,7 @@ namespace {
 using namespace std::string_literals;
 
 const std::string kPageHeader =
+    "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=Shift_JIS\">\r\n"
     "<TITLE>History from VOLARI</TITLE>\r\n<H2>History from VOLARI</H2>\r\n<DL><P>\r\n";
 constexpr char kPage[] = "HISTORY.HTM";
 constexpr time_t kWritten = 900374721;  // 1998-07-14 00:05:21 UTC, 09:05:21 in Tokyo
