@@ -19,6 +19,7 @@ asan: setup
 test: build asan
 	@tools/setup.sh win32
 	@tools/setup.sh wine
+	@tools/setup.sh browser
 	@cmake --preset win64 >/dev/null
 	@cmake --build --preset win64 -j2
 	@ctest --preset default -j2

@@ -4,6 +4,7 @@
 #   tools/setup.sh win32    the mingw-w64 cross compilers for `make win32`
 #   tools/setup.sh wine     Wine (64-bit only) and the ja_JP.UTF-8 locale, for running the
 #                           Windows build (Wine takes its code page, 932, from that locale)
+#   tools/setup.sh browser  Chromium, the browser the tests open the copies in
 set -euo pipefail
 
 case "${1:-base}" in
@@ -13,7 +14,8 @@ case "${1:-base}" in
     ;;
   win32) packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64) ;;
   wine) packages=(wine wine64 locales) ;;  # never wine32: this kernel cannot run 32-bit programs
-  *) echo "setup: unknown package set '$1' (base, win32, wine)" >&2; exit 2 ;;
+  browser) packages=(chromium) ;;
+  *) echo "setup: unknown package set '$1' (base, win32, wine, browser)" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -205,6 +205,7 @@ std::string transcript(const Scenario& sc, const Runner& runner) {
     if (!r.console.empty() && r.console.back() != '\n') out += "\n# (no line end)";
     out += "\n" + r.notes;
   }
+  if (sc.inspect) sc.inspect(dir);
   std::string tree = files(dir.path(), before);
   // The scratch directory's own name, wherever the program shows it, in either form.
   std::string back = dir.path();

@@ -31,6 +31,8 @@ struct Scenario {
   // When not empty, VOLARI.INI holds inis[i] for run i ("" for none).
   std::vector<std::string> inis;
   std::string program;  // argv[0] as given; "": the program beside VOLARI.INI
+  // Anything to look at in the scratch directory after the runs.
+  std::function<void(const TempDir&)> inspect;
 };
 
 // Its name, for the test's own name and messages.

@@ -1,0 +1,137 @@
+// What a reader sees: converted pages and the history page opened in headless Chromium.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <filesystem>
+
+#include "testlib/browser.h"
+#include "testlib/golden.h"
+#include "testlib/mkcache_runner.h"
+
+namespace volari::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string encoded(const std::string& utf8, const char* charset) {
+  iconv_t cd = iconv_open(charset, "UTF-8");
+  std::string out(utf8.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  char* o = out.data();
+  size_t il = utf8.size(), ol = out.size();
+  EXPECT_NE(iconv(cd, &in, &il, &o, &ol), static_cast<size_t>(-1)) << charset;
+  iconv(cd, nullptr, nullptr, &o, &ol);  // back to ASCII
+  iconv_close(cd);
+  out.resize(out.size() - ol);
+  return out;
+}
+
+// Every file below `dir` whose name ends in `suffix`, by name.
+std::map<std::string, std::string> found(const std::string& dir, const std::string& suffix) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(dir)) {
+    const std::string name = e.path().filename().string();
+    if (name.size() > suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      files[name] = e.path().string();
+    }
+  }
+  return files;
+}
+
+struct Page {
+  const char* name;
+  const char* charset;      // of its bytes, as iconv names it
+  const char* declaration;  // "" for none
+  const char* server;       // the charset the index record holds
+  const char* text;
+};
+
+const char kKanji[] = "天気予報：東京は晴れのち曇り、降水確率二〇％。";
+const char kHalfWidth[] =
+    "年末ｾｰﾙ実施中！手持ち花火ｾｯﾄが２割引です。皆様のご来店をお待ちしております。";
+
+const Page kPages[] = {
+    {"euc", "EUC-JP", "", "", kKanji},
+    {"euc-declared", "EUC-JP", "<meta http-equiv=Content-Type content='text/html;charset=EUC-JP'>",
+     "", kKanji},
+    {"euc-half", "EUC-JP", "<META charset=\"euc-jp\">", "", kHalfWidth},
+    {"euc-server", "EUC-JP", "", "EUC-JP", kHalfWidth},
+    {"euc-lying", "EUC-JP",
+     "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">", "", kKanji},
+    {"jis", "ISO-2022-JP", "", "", kKanji},
+    {"jis-declared", "ISO-2022-JP", "<?xml version=\"1.0\" encoding=\"ISO-2022-JP\"?>", "", kKanji},
+    {"jis-half", "ISO-2022-JP-3", "", "", kHalfWidth},
+    {"sjis", "CP932", "", "", kKanji},
+    {"sjis-half", "CP932", "", "", kHalfWidth},
+    {"sjis-declared", "CP932",
+     "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=x-sjis\">", "", kHalfWidth},
+};
+
+TEST(Browser, ConvertedPagesShowTheirTextAndTheHistoryPageItsLinks) {
+  ASSERT_EQ(browser_missing(), "");
+  Scenario sc{"browser", "", "",
+              "[DOS32]\nDIR=DIR\nOPTION=OPTION\n[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=out\n"
+              "HISTORY=HISTORY.HTM\nHISTORYSET=3\nHISTORYPUT=1\n[OPTION]\nDOMAIN_EXT=.DOM\n"
+              "CAPITAL_FILE=0\n"};
+  for (const Page& p : kPages) {
+    const std::string bytes = "<html><head>" + std::string(p.declaration) + "<title>" +
+                              encoded(p.text, p.charset) + "</title></head>\n<body><p>" +
+                              encoded(p.text, p.charset) + "</p></body></html>\n";
+    sc.cache += "http://browser.example/" + std::string(p.name) +
+                ".html - text=" + manifest_escape(bytes) +
+                (*p.server ? " charset=" + std::string(p.server) : "") + "\n";
+  }
+  sc.inspect = [](const TempDir& dir) {
+    const auto pages = found(dir.file("out"), ".html");
+    std::vector<std::string> files;
+    for (const Page& p : kPages) files.push_back(pages.at(std::string(p.name) + ".html"));
+    files.push_back(dir.file("out/HISTORY.HTM"));
+    const std::vector<PageView> views = view_in_browser(files);
+    for (size_t i = 0; i < std::size(kPages); ++i) {
+      EXPECT_EQ(views[i].charset, "Shift_JIS") << kPages[i].name;
+      EXPECT_EQ(views[i].text, kPages[i].text) << kPages[i].name;
+    }
+    const PageView& history = views.back();
+    EXPECT_EQ(history.charset, "Shift_JIS");
+    EXPECT_EQ(history.found.size(), std::size(kPages));
+    EXPECT_TRUE(history.missing.empty()) << history.missing.front();
+    for (const Page& p : kPages) {
+      EXPECT_NE(history.text.find(p.text), std::string::npos) << p.name;
+    }
+  };
+  transcript(sc);
+}
+
+// Japanese names on disk (UTF-8), a Japanese OUTDIR typed in UTF-8: every history link, and the
+// links of the pages to each other (in their Shift-JIS bytes), find their files.
+TEST(Browser, JapaneseNamesAreFound) {
+  ASSERT_EQ(browser_missing(), "");
+  const std::string table = encoded("表", "CP932"), price = encoded("価格表", "CP932");
+  const auto page = [](const std::string& href) {
+    return manifest_escape("<html><head><title>t</title></head><body><a href=\"" + href + "\">" +
+                           encoded("花火の価格表はこちらです。", "CP932") + "</a></body></html>\n");
+  };
+  Scenario sc{"browser-names", "", "",
+              "[DOS32]\nDIR=DIR\nOPTION=OPTION\n[DIR]\nFATNAME=../../cache/FAT.DB\n"
+              "OUTDIR=出力/古いウェブ\nHISTORY=HISTORY.HTM\nHISTORYSET=3\n[OPTION]\n"
+              "CAPITAL_FILE=0\nCAPITAL_DIR=0\n"};
+  sc.cache = "http://jp.example/" + manifest_escape(encoded("日本", "CP932") + "/" + table) +
+             ".html - text=" + page(price + ".html") + "\nhttp://jp.example/%93%FA%96%7B/" +
+             "%89%BF%8Ai%95%5C.html - text=" + page(table + ".html") +
+             "\nhttp://jp.example/%B2%C1%B3%CA.html - text=" + page("%93%FA%96%7B/") + "\n";
+  sc.prepare = [](const TempDir& d) { d.write_file("出力/古いウェブ/.keep", ""); };
+  sc.inspect = [](const TempDir& dir) {
+    const std::string out = dir.file("出力/古いウェブ/");
+    const auto views = view_in_browser({out + "EXAMPLE/JP/日本/表.html",
+                                        out + "EXAMPLE/JP/日本/価格表.html", out + "HISTORY.HTM"});
+    ASSERT_EQ(views.size(), 3u);
+    EXPECT_EQ(views[0].found.size() + views[1].found.size(), 2u);
+    EXPECT_EQ(views[2].found.size(), 6u);  // two lines a page
+    for (const PageView& v : views) EXPECT_TRUE(v.missing.empty()) << v.missing.front();
+  };
+  transcript(sc);
+}
+
+}  // namespace
+}  // namespace volari::testing
