@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "support/error_line.h"
 #include "support/sjis.h"
 
 namespace volari {
@@ -56,22 +57,10 @@ int read_number(const char* text) {
   return static_cast<int>(v);
 }
 
-bool arg_start(ArgScanner& scanner, Settings& settings, int argc, char** argv) {
+bool arg_start(ArgScanner& scanner, int argc, char** argv) {
   scanner.count = argv ? argc : 0;
   scanner.vector = argv;
   scanner.cursor = 1;
-  copy_text(settings.program_dir, ".");
-  if (scanner.count >= 1 && argv[0]) {
-    const std::string own = path_from_native(argv[0]);
-    std::string dir(own.size() + 1, '\0');
-    if (path_dir_part(own.c_str(), &dir[0])) {
-      if (std::strlen(dir.c_str()) < sizeof settings.program_dir) {
-        copy_text(settings.program_dir, dir.c_str());
-      } else {
-        settings.program_dir[0] = '\0';
-      }
-    }
-  }
   return scanner.count > 1;
 }
 
@@ -109,8 +98,9 @@ ArgKind arg_next(ArgScanner& scanner, Platform& platform, char* buf) {
 
 Request parse_command_line(Platform& platform, Settings& settings, int argc, char** argv) {
   Request result = Request::run;
+  const auto ask = [&result](Request r) { result = r > result ? r : result; };
   ArgScanner scanner;
-  if (!arg_start(scanner, settings, argc, argv)) return result;
+  if (!arg_start(scanner, argc, argv)) return result;
   char buf[kArgBuffer];
   ArgKind kind;
   while ((kind = arg_next(scanner, platform, buf)) != ArgKind::end) {
@@ -121,8 +111,10 @@ Request parse_command_line(Platform& platform, Settings& settings, int argc, cha
       continue;
     }
     // The long options every Linux tool knows; "-h" stays history mode.
-    if (std::strcmp(buf, "-help") == 0) result = Request::usage;
-    if (std::strcmp(buf, "-version") == 0 && result == Request::run) result = Request::version;
+    if (std::strcmp(buf, "-help") == 0 || std::strcmp(buf, "-version") == 0) {
+      ask(buf[1] == 'h' ? Request::usage : Request::version);
+      continue;
+    }
     const char letter = ascii_lower(buf[0]);
     const char* value = letter ? buf + 1 : buf;
     switch (letter) {
@@ -131,7 +123,7 @@ Request parse_command_line(Platform& platform, Settings& settings, int argc, cha
         break;
       case '?':
         if (value[0] == '?') show_debug_usage(platform);
-        result = Request::usage;
+        ask(Request::usage);
         break;
       case 'h':
         settings.flg_history_db = 1;
@@ -156,8 +148,14 @@ Request parse_command_line(Platform& platform, Settings& settings, int argc, cha
       case 'v':
         settings.flg_verbose = 0;
         break;
-      default:
+      default: {
+        // A mistyped option must not start a whole conversion with settings nobody meant.
+        char message[kArgBuffer + 32];
+        std::snprintf(message, sizeof message, "option unknown '-%s'.", buf);
+        error_line(platform, message);
+        ask(Request::unusable);
         break;
+      }
     }
   }
   return result;

@@ -25,11 +25,8 @@ struct ArgScanner {
   ScanState scan;
 };
 
-// Stores the arguments, sets the cursor to 1 and sets settings.program_dir to the directory part
-// of argv[0] (native form) or "." when it has none. A directory part that does not fit
-// program_dir leaves it empty: the program's directory is then unknown. True when arguments
-// follow argv[0].
-bool arg_start(ArgScanner& scanner, Settings& settings, int argc, char** argv);
+// Stores the arguments and sets the cursor to 1. True when arguments follow argv[0].
+bool arg_start(ArgScanner& scanner, int argc, char** argv);
 
 enum class ArgKind { option, plain, end };
 
@@ -40,14 +37,16 @@ enum class ArgKind { option, plain, end };
 // gives nothing.
 ArgKind arg_next(ArgScanner& scanner, Platform& platform, char* buf);
 
-// What the command line asks for: a run, the usage text (-?, --help), or the version line
-// (--version).
-enum class Request { run, usage, version };
+// What the command line asks for, the later the stronger: a run, the version line (--version), an
+// option the program does not know (the usage text; the run is refused), the usage text (-?,
+// --help).
+enum class Request { run, version, unusable, usage };
 
 // Applies the options to `settings`: -!n debug level (1 without a value), -t n test level (1
-// without a value), -h[file] history mode, -i, -k, -r, -v; letters are case-insensitive, others
-// ignored. -? asks for the usage text; -?? shows the debug usage text at once. The last plain
-// argument is the target host, lower-cased (ASCII letters, byte by byte).
+// without a value), -h[file] history mode, -i, -k, -r, -v; letters are case-insensitive. Any
+// other option gets the error line "option unknown '-X'." -? asks for the usage text; -?? shows
+// the debug usage text at once. The last plain argument is the target host, lower-cased (ASCII
+// letters, byte by byte).
 Request parse_command_line(Platform& platform, Settings& settings, int argc, char** argv);
 
 // Usage texts and the version line, on the console only.

@@ -2,38 +2,37 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "support/file_replacement.h"
 #include "support/sjis.h"
 #include "support/text_file.h"
 
 namespace volari {
 
-const char kProfileTemp[] = "ZEL_LIB.TMP";
-
 namespace {
 
-// The piece as a line: its one trailing line end removed.
-void piece_line(const char* piece, char* line) {
-  copy_text(line, kProfilePiece, piece);
-  const size_t n = std::strlen(line);
-  if (n > 0 && line[n - 1] == '\n') line[n - 1] = '\0';
+constexpr std::string_view kBom = "\xEF\xBB\xBF";  // an editor's mark of UTF-8, no text
+constexpr int64_t kProfileMax = 1 << 20;           // no settings file is larger
+
+std::string_view without_bom(std::string_view text) {
+  return text.substr(0, kBom.size()) == kBom ? text.substr(kBom.size()) : text;
 }
 
-bool is_header(const char* line, const char* section) {
-  if (line[0] != '[') return false;
-  const char* close = std::strchr(line, ']');
-  if (!close) return false;
-  const size_t n = static_cast<size_t>(close - line - 1);
-  return std::strlen(section) == n && std::memcmp(line + 1, section, n) == 0;
+bool is_header(std::string_view line, std::string_view section) {
+  const size_t close = line.find(']');
+  return !line.empty() && line[0] == '[' && close != std::string_view::npos &&
+         line.substr(1, close - 1) == section;
 }
 
-// The value of `line` when its key is `key`, else null.
-const char* key_value(const char* line, const char* key) {
-  const char* eq = std::strchr(line, '=');
-  if (!eq) return nullptr;
-  const size_t n = static_cast<size_t>(eq - line);
-  if (std::strlen(key) != n || std::memcmp(line, key, n) != 0) return nullptr;
-  return eq + 1;
+// The value of `line` when its key is `key`.
+std::optional<std::string_view> key_value(std::string_view line, std::string_view key) {
+  const size_t eq = line.find('=');
+  if (eq == std::string_view::npos || line.substr(0, eq) != key) return std::nullopt;
+  return line.substr(eq + 1);
 }
 
 bool ends_line(const char* piece, size_t n) {
@@ -41,11 +40,11 @@ bool ends_line(const char* piece, size_t n) {
 }
 
 // The next whole line without its line end, cut to kProfileLine - 1 bytes; false at the end.
-bool read_line(TextFile& in, char (&line)[kProfileLine]) {
+bool read_line(TextFile& in, char (&line)[kProfileLine], size_t& len) {
   char piece[kProfilePiece];
   size_t n = in.gets(piece, sizeof piece);
   if (n == 0) return false;
-  size_t len = 0;
+  len = 0;
   for (;;) {
     const bool last = ends_line(piece, n);
     const size_t take = std::min(n - (last ? 1 : 0), sizeof line - 1 - len);
@@ -57,73 +56,82 @@ bool read_line(TextFile& in, char (&line)[kProfileLine]) {
   return true;
 }
 
-void put_key(TextFile& out, const char* key, const char* value) {
-  out.puts(key);
-  out.puts("=");
-  out.puts(value);
-  out.puts("\n");
+// A line as the file holds it: its bytes with their line end, and its text without.
+struct Line {
+  std::string_view bytes;
+  std::string_view text;
+};
+
+std::vector<Line> lines_of(std::string_view file) {
+  std::vector<Line> lines;
+  for (size_t at = 0; at < file.size();) {
+    size_t end = file.find('\n', at);
+    end = end == std::string_view::npos ? file.size() : end + 1;
+    Line line{file.substr(at, end - at), file.substr(at, end - at)};
+    if (!line.text.empty() && line.text.back() == '\n') line.text.remove_suffix(1);
+    if (!line.text.empty() && line.text.back() == '\r') line.text.remove_suffix(1);
+    lines.push_back(line);
+    at = end;
+  }
+  if (!lines.empty()) lines[0].text = without_bom(lines[0].text);
+  return lines;
 }
 
-// Copies `in` to `out` with the key stored; works on whole lines so that no long line is split.
-void rewrite(TextFile& in, TextFile& out, const char* section, const char* key, const char* value) {
-  char piece[kProfilePiece];
-  char line[kProfilePiece];
-  bool in_section = false;
-  bool placed = false;
-  bool dropping = false;  // the rest of the old key line
-  bool line_start = true;
-  size_t n;
-  while ((n = in.gets(piece, sizeof piece)) > 0) {
-    const bool starts = line_start;
-    line_start = ends_line(piece, n);
-    if (!starts) {
-      if (!dropping) out.write(piece, n);
-      continue;
-    }
-    dropping = false;
-    if (!placed && piece[0] != ';') {
-      piece_line(piece, line);
-      if (in_section && line[0] == '[') {
-        put_key(out, key, value);
+// The file with key=value stored. Every other byte stays (a mark of UTF-8, a 0x1A, a NUL); new
+// lines end as the first line does: LF alone in a file written on Unix, else CR LF.
+std::string stored(std::string_view file, const char* section, const char* key, const char* value) {
+  const std::vector<Line> lines = lines_of(file);
+  const std::string_view first = lines.empty() ? std::string_view() : lines[0].bytes;
+  const bool lf_only = first.size() >= 1 && first.back() == '\n' &&
+                       (first.size() < 2 || first[first.size() - 2] != '\r');
+  const std::string eol = lf_only ? "\n" : "\r\n";
+  const std::string key_line = std::string(key) + "=" + value + eol;
+  std::string out;
+  bool in_section = false, placed = false;
+  for (const Line& line : lines) {
+    if (!placed && (line.text.empty() || line.text[0] != ';')) {
+      if (in_section && !line.text.empty() && line.text[0] == '[') {
+        out += key_line;
         placed = true;
-      } else if (in_section && key_value(line, key)) {
-        put_key(out, key, value);
-        placed = dropping = true;
+      } else if (in_section && key_value(line.text, key)) {
+        out += key_line;
+        placed = true;
         continue;
-      } else if (!in_section && is_header(line, section)) {
+      } else if (!in_section && is_header(line.text, section)) {
         in_section = true;
       }
     }
-    out.write(piece, n);
+    out += line.bytes;
   }
-  if (placed) return;
-  if (in_section) {
-    if (!line_start) out.puts("\n");  // else the key would join the unterminated last line
-  } else {
-    out.puts("\n[");
-    out.puts(section);
-    out.puts("]\n");
+  if (placed) return out;
+  if (!in_section) {
+    out += eol + "[" + section + "]" + eol;
+  } else if (!file.empty() && file.back() != '\n') {
+    out += eol;  // else the key would join the unterminated last line
   }
-  put_key(out, key, value);
+  return out + key_line;
 }
 
-// kProfileTemp in the directory of `file`; a file of that very name gets another.
-bool temp_name(const char* file, char* out, size_t size) {
-  char dir[kProfilePath];
-  path_dir_part(file, dir);
-  const size_t n = std::strlen(dir);
-  const char* name = file + n;
-  if (*name == '\\') ++name;
-  const char* temp = kProfileTemp;
-  if (same_ignoring_ascii_case(name, kProfileTemp)) temp = "ZEL_LIB2.TMP";
-  const bool join = n > 0 && dir[n - 1] != '\\' && dir[n - 1] != ':';
-  const size_t need = n + (join ? 1 : 0) + std::strlen(temp) + 1;
-  if (need > size) return false;
-  std::memcpy(out, dir, n);
-  size_t at = n;
-  if (join) out[at++] = '\\';
-  std::memcpy(out + at, temp, std::strlen(temp) + 1);
-  return true;
+// The whole file, binary, from its open handle; false when it cannot be read whole.
+bool read_whole(Platform& platform, FileHandle f, std::string& bytes) {
+  const int64_t size = platform.file_size(f);
+  if (size < 0 || size > kProfileMax) return false;
+  bytes.resize(static_cast<size_t>(size));
+  return platform.read_file(f, bytes.data(), bytes.size()) == static_cast<long>(size);
+}
+
+// Writes `bytes` as the new `file`, with the permission bits of `old` (kNoFile: none), which is
+// closed before the new file takes its name (Windows renames over no open file).
+bool replace_file(Platform& platform, const std::string& file, FileHandle old,
+                  const std::string& bytes) {
+  FileReplacement out(platform);
+  const FileHandle f = out.open(file);
+  bool ok = f != kNoFile &&
+            platform.write_file(f, bytes.data(), bytes.size()) == static_cast<long>(bytes.size());
+  if (ok && old != kNoFile) ok = platform.copy_permissions(old, f);
+  if (f != kNoFile && !platform.close_file(f)) ok = false;
+  if (old != kNoFile) platform.close_file(old);
+  return ok && out.commit();
 }
 
 }  // namespace
@@ -134,53 +142,48 @@ bool profile_get(Platform& platform, const char* file, const char* section, cons
   TextFile in(platform);
   if (!in.open(file, TextMode::read)) return false;
   char line[kProfileLine];
+  size_t len = 0;
   bool found = false;
-  while (read_line(in, line)) {
-    if (line[0] == ';') continue;
+  for (bool first = true; read_line(in, line, len); first = false) {
+    const std::string_view text = first ? without_bom({line, len}) : std::string_view(line, len);
+    if (!text.empty() && text[0] == ';') continue;
     if (!found) {
-      found = is_header(line, section);
+      found = is_header(text, section);
       continue;
     }
-    if (line[0] == '[') break;
-    if (const char* value = key_value(line, key)) {
-      copy_text(out, kProfileValue, value);
+    if (!text.empty() && text[0] == '[') break;
+    if (const auto value = key_value(text, key)) {
+      copy_text(out, kProfileValue, std::string(*value).c_str());
       return true;
     }
   }
   return false;
 }
 
-void profile_put(Platform& platform, const char* file, const char* section, const char* key,
+bool profile_put(Platform& platform, const char* file, const char* section, const char* key,
                  const char* value) {
-  if (!file[0] || std::strlen(file) >= kProfilePath) return;
+  if (!file[0] || std::strlen(file) >= kProfilePath) return false;
   if (std::strpbrk(section, "]\r\n") || std::strpbrk(key, "=\r\n") || std::strpbrk(value, "\r\n")) {
-    return;
+    return false;
   }
   char present[kProfileValue];
   profile_get(platform, file, section, key, present);
-  if (present[0] && std::strcmp(present, value) == 0) return;
+  if (present[0] && std::strcmp(present, value) == 0) return true;
 
-  TextFile in(platform);
-  const bool exists = in.open(file, TextMode::read);
-  if (!exists && platform.attributes(file) != -1) return;  // there, but unreadable: keep it
-  char temp[kProfilePath + 16];
-  if (!temp_name(file, temp, sizeof temp)) return;
-  TextFile out(platform);
-  bool ok = out.open(temp, TextMode::write);
-  if (ok) {
-    if (exists) {
-      rewrite(in, out, section, key, value);
-      if (in.read_failed()) ok = false;  // a shortened copy must never replace the file
-    } else {
-      out.puts("[");
-      out.puts(section);
-      out.puts("]\n");
-      put_key(out, key, value);
-    }
+  // A link is followed: the file it names is rewritten, in its own folder.
+  const std::string real = platform.resolve_links(file);
+  const FileHandle old = platform.open_file(real.c_str(), FileMode::read);
+  if (old == kNoFile) {
+    return platform.attributes(real.c_str()) == -1 &&  // there, but unreadable: keep it
+           replace_file(platform, real, kNoFile,
+                        std::string("[") + section + "]\r\n" + key + "=" + value + "\r\n");
   }
-  in.close();
-  ok = out.close() && ok;
-  if (!ok || !platform.rename_file(temp, file)) platform.remove_file(temp);
+  std::string bytes;
+  if (!read_whole(platform, old, bytes)) {
+    platform.close_file(old);
+    return false;
+  }
+  return replace_file(platform, real, old, stored(bytes, section, key, value));
 }
 
 }  // namespace volari

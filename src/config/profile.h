@@ -4,7 +4,8 @@
 // What a reader sees: whole lines, their one line end removed. A line beginning with ';' is a
 // comment. A header begins with '[' and holds ']'; its name is the text between them. A key line
 // holds '='; the key is the text before the first '=', the value all after it. Nothing is
-// trimmed; names compare exactly, case included. Only the first section of a name counts: its
+// trimmed; names compare exactly, case included. A UTF-8 mark (EF BB BF) that an editor put at
+// the start of the file is no part of its first line. Only the first section of a name counts: its
 // search ends at the next line beginning with '['.
 //
 // Lines are read whole, not in the 80-byte pieces of old, whose second piece was read as a line
@@ -26,8 +27,6 @@ constexpr size_t kProfileValue = 264;
 constexpr size_t kProfileLine = 1024;
 // Longest file name profile_put accepts, terminator included (the size of Settings::sec_profile).
 constexpr size_t kProfilePath = 272;
-// The temporary file of a rewrite, made in the directory of the file it replaces.
-extern const char kProfileTemp[];  // "ZEL_LIB.TMP"
 
 // Value of `key` in the first section named `section` of `file`, into `out` (at least
 // kProfileValue bytes), which is emptied first. True when the key was found (also with an empty
@@ -35,22 +34,23 @@ extern const char kProfileTemp[];  // "ZEL_LIB.TMP"
 bool profile_get(Platform& platform, const char* file, const char* section, const char* key,
                  char* out);
 
-// Stores key=value in the first section named `section` of `file`, in text mode (CR LF):
+// Stores key=value in the first section named `section` of `file`:
 // - the value already stored (and not empty): nothing is written;
 // - the key in the section: its whole line is replaced in place;
 // - the section without the key: a new line at the end of the section, after its trailing
 //   comments and blank lines, before the next header (a line end is added first when the file's
 //   last line has none);
-// - no such section: "\n[section]\nkey=value\n" at the end of the file;
-// - no file: the file holds exactly "[section]\nkey=value\n".
-// Every other byte keeps its place; lines longer than 79 bytes are copied whole, never split.
-// The new text is built in kProfileTemp next to `file` and renamed over it only when every write
-// and the close succeeded, so the file always holds the complete old or the complete new text.
-// Any failure leaves the file untouched and no temporary file behind; nothing is reported.
-// Refused (nothing done): an empty or over-long file name; a file that exists but cannot be read;
-// names or a value that could not be read back (a line end anywhere, '=' in the key, ']' in the
-// section).
-void profile_put(Platform& platform, const char* file, const char* section, const char* key,
+// - no such section: a line end, "[section]" and key=value at the end of the file;
+// - no file: the file holds exactly "[section]" CR LF "key=value" CR LF.
+// Every other byte keeps its place (a UTF-8 mark, a 0x1A, a NUL included); new lines end as the
+// file's first line does (LF alone or CR LF). A file reached through a link is rewritten where it
+// lies. The new text is written to a new temporary file beside it, with its permission bits, and
+// renamed over it only when every write and the close succeeded: the file always holds the
+// complete old or the complete new text, and a failure leaves no temporary file.
+// False when the file could not be written, and for a refusal (nothing done): an empty or
+// over-long file name; a file that exists but cannot be read, or is larger than 1 MiB; names or a
+// value that could not be read back (a line end anywhere, '=' in the key, ']' in the section).
+bool profile_put(Platform& platform, const char* file, const char* section, const char* key,
                  const char* value);
 
 }  // namespace volari

@@ -1,6 +1,7 @@
 // The settings record of a run: built-in defaults, then the settings file, then the command line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "support/packed_time.h"
@@ -24,13 +25,23 @@ constexpr int kTestStopBeforeHost = 4;    // after the URL is split
 // flg_hst_mode of history mode (-h): every key of the history file becomes one line.
 constexpr int kHistoryModeKeys = 9;
 
+// What became of OUTDIR when the settings were read.
+enum class OutDirState {
+  entered,   // the current directory (also without OUTDIR), out_directory its full path
+  drive,     // a path with a drive letter (Windows), not entered, out_directory that path
+  missing,   // not there yet: out_directory holds the value, for the run to make
+  unusable,  // a drive letter where there are none, or longer than out_directory holds
+};
+
+constexpr size_t kOutDirMax = 264;
+
 struct Settings {
   char sec_dir[264] = "DIR";
   char sec_option[264] = "OPTION";
   char sec_domain[264] = "DOMAIN";
   char fat_filename[264] = "FAT.DB";
-  char fat_directory[264] = ".\\";  // always ends in '\'
-  char out_directory[264] = ".\\";  // always ends in '\'
+  char fat_directory[264] = ".\\";         // always ends in '\'
+  char out_directory[kOutDirMax] = ".\\";  // ends in its separator once entered
   char hst_filename[264] = ".\\HISTORY.HTM";
   char log_filename[260] = ".\\LOG.TXT";
   int flg_hst_file = 1;
@@ -68,6 +79,7 @@ struct Settings {
   int flg_history_db = 0;
 
   // Beside the record.
+  OutDirState out_dir_state = OutDirState::entered;
   char program_dir[260] = ".";
   char sec_profile[272] = ".\\VOLARI.INI";
   DomainAlias domain_table[kMaxDomainAliases];

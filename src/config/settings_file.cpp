@@ -14,6 +14,9 @@ const char kSettingsFileName[] = "VOLARI.INI";
 
 namespace {
 
+constexpr char kSep = '\\';
+constexpr char kSepText[] = "\\";
+
 bool ends_with_separator(const char* text) {
   const size_t n = std::strlen(text);
   return n > 0 && text[n - 1] == '\\';
@@ -23,6 +26,21 @@ template <size_t N>
 void append(char (&dst)[N], const char* tail) {
   const size_t n = std::strlen(dst);
   copy_text(dst + n, N - n, tail);
+}
+
+// The folder of the program's own file, whatever argv[0] says (a program found through PATH has
+// no folder in it).
+void find_program_dir(Platform& platform, Settings& s, int argc, char** argv) {
+  copy_text(s.program_dir, ".");
+  if (argc < 1 || argv == nullptr || argv[0] == nullptr) return;
+  const std::string own = platform.program_file(argv[0]);
+  std::string dir(own.size() + 1, '\0');
+  if (!path_dir_part(own.c_str(), &dir[0])) return;
+  if (std::strlen(dir.c_str()) < sizeof s.program_dir) {
+    copy_text(s.program_dir, dir.c_str());
+  } else {
+    s.program_dir[0] = '\0';
+  }
 }
 
 void locate_profile(Platform& platform, Settings& s) {
@@ -44,6 +62,18 @@ void locate_profile(Platform& platform, Settings& s) {
   copy_text(s.sec_profile, full);
 }
 
+// out_directory := the current directory, with its separator; unusable when it does not fit.
+void take_current_dir(Platform& platform, Settings& s) {
+  char full[kOutDirMax];
+  if (!platform.current_dir(full, sizeof full - 1)) {
+    s.out_dir_state = OutDirState::unusable;
+    return;
+  }
+  copy_text(s.out_directory, full);
+  if (!ends_with_separator(s.out_directory)) append(s.out_directory, kSepText);
+  s.out_dir_state = OutDirState::entered;
+}
+
 // Scratch lookups: the field changes only when the key is there.
 struct Reader {
   Platform& platform;
@@ -58,18 +88,27 @@ struct Reader {
   }
 };
 
+// Enters OUTDIR at once when it is there, so that the other paths are taken from it; one that is
+// missing is made by the run (out_dir_state).
 void read_out_directory(Platform& platform, Settings& s, const char* value) {
-  copy_text(s.out_directory, path_from_user(value).c_str());
-  const size_t n = std::strlen(s.out_directory);
-  if (n > 0 && s.out_directory[n - 1] == '\\') s.out_directory[n - 1] = '\0';
-  if (s.out_directory[0] && s.out_directory[1] == ':') {
-    append(s.out_directory, "\\");
+  std::string dir = path_from_user(value);
+  if (!dir.empty() && dir.back() == kSep) dir.pop_back();
+  copy_text(s.out_directory, dir.c_str());
+  // Room for the separator and a full path: a value cut to fit would name another folder.
+  if (dir.size() + 1 >= kOutDirMax) {
+    s.out_dir_state = OutDirState::unusable;
     return;
   }
-  if (s.out_directory[0]) platform.change_dir(s.out_directory);
-  char full[260];
-  if (platform.current_dir(full, sizeof full)) copy_text(s.out_directory, full);
-  append(s.out_directory, "\\");
+  if (dir.size() >= 2 && dir[1] == ':') {
+    s.out_dir_state = drive_letters() ? OutDirState::drive : OutDirState::unusable;
+    append(s.out_directory, kSepText);
+    return;
+  }
+  if (!dir.empty() && !platform.change_dir(dir.c_str())) {
+    s.out_dir_state = OutDirState::missing;
+    return;
+  }
+  take_current_dir(platform, s);
 }
 
 void read_dir_section(Platform& platform, Settings& s, Reader& r) {
@@ -168,8 +207,7 @@ PackedTime parse_last_time(const char* text) {
 }
 
 void load_settings(Platform& platform, Settings& settings, int argc, char** argv) {
-  ArgScanner scanner;
-  arg_start(scanner, settings, argc, argv);
+  find_program_dir(platform, settings, argc, argv);
   locate_profile(platform, settings);
   settings.domain_count = 0;
   if (!settings.sec_profile[0] || !file_exists(platform, settings.sec_profile)) return;
@@ -231,10 +269,28 @@ void dump_settings(const Settings& s, Messages& m) {
   }
 }
 
-void store_last_time(Platform& platform, const Settings& settings, PackedTime when) {
-  if (!settings.sec_profile[0]) return;
-  profile_put(platform, settings.sec_profile, settings.sec_dir, "LAST_TIME",
-              long_date_time(when).c_str());
+bool store_last_time(Platform& platform, const Settings& settings, PackedTime when) {
+  if (!settings.sec_profile[0]) return true;
+  return profile_put(platform, settings.sec_profile, settings.sec_dir, "LAST_TIME",
+                     long_date_time(when).c_str());
+}
+
+bool enter_out_directory(Platform& platform, Settings& s) {
+  std::string dir = s.out_directory;
+  if (dir.size() > 1 && dir.back() == kSep) dir.pop_back();
+  switch (s.out_dir_state) {
+    case OutDirState::entered:
+      return true;
+    case OutDirState::unusable:
+      return false;
+    case OutDirState::drive:
+      return dir_exists(platform, dir.c_str()) || make_dirs(platform, dir.c_str());
+    case OutDirState::missing:
+      break;
+  }
+  if (!make_dirs(platform, dir.c_str()) || !platform.change_dir(dir.c_str())) return false;
+  take_current_dir(platform, s);
+  return s.out_dir_state == OutDirState::entered;
 }
 
 }  // namespace volari

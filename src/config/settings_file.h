@@ -21,15 +21,21 @@ extern const char kSettingsFileName[];  // "VOLARI.INI"
 // name the sections of the other keys; every key is one profile_get, in table order, with the
 // results for a missing key that the key tables fix. Path values (FATNAME, OUTDIR, HISTORY, LOG)
 // are taken in native form. OUTDIR without a drive letter changes the current directory for the
-// whole run. Nothing is printed.
+// whole run when it exists (else see enter_out_directory). The program's folder is that of
+// Platform::program_file. Nothing is printed.
 void load_settings(Platform& platform, Settings& settings, int argc, char** argv);
 
 // The settings trace, line by line through verbose_printf; prints nothing when flg_debug is 0.
 void dump_settings(const Settings& settings, Messages& messages);
 
-// Stores `when` as "YYYY/MM/DD hh:mm" under LAST_TIME in section sec_dir of sec_profile. Nothing is
-// done when sec_profile is empty; a failed write leaves the file as it was, unreported.
-void store_last_time(Platform& platform, const Settings& settings, PackedTime when);
+// Stores `when` as "YYYY/MM/DD hh:mm" under LAST_TIME in section sec_dir of sec_profile (nothing
+// to do when sec_profile is empty). False when it could not: the file is then as it was.
+bool store_last_time(Platform& platform, const Settings& settings, PackedTime when);
+
+// Makes OUTDIR the run's output folder: a missing one is made with its parents and entered (a
+// drive-letter one is made, not entered). False when it cannot be made or entered, or the value
+// cannot be used (out_dir_state): nothing may be written then.
+bool enter_out_directory(Platform& platform, Settings& settings);
 
 // LAST_TIME text to a packed date-time: year ('/' month ('/' day (' ' hour (':' minute)))), each
 // read as a number; a missing part is 0; year - 1980 keeps its low 7 bits; seconds 0.

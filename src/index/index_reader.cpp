@@ -68,9 +68,7 @@ bool open_index(IndexReader& reader, Platform& platform, const char* path, bool 
   reader.big_endian = big_endian;
   reader.file = platform.open_file(path, FileMode::read);
   if (!reader.is_open()) {
-    char line[512];
-    std::snprintf(line, 511, "FAT can't open '%s'.", path_for_display(path).c_str());
-    error_line(platform, line);
+    error_line(platform, "FAT can't open '%s'.", path);
     return false;
   }
   bool result = true;

@@ -6,6 +6,7 @@
 #include "output/page_convert.h"
 #include "output/title.h"
 #include "support/disk.h"
+#include "support/file_replacement.h"
 #include "support/japanese.h"
 #include "support/sjis.h"
 
@@ -23,7 +24,8 @@ bool is_text_file(std::string_view out_path) {
 }
 
 bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_path,
-                  const ServerSaid& server, TitleFinder& title, Charset& charset) {
+                  FileReplacement& out, const ServerSaid& server, TitleFinder& title,
+                  Charset& charset) {
   OutputState& st = ctx.state;
   const int debug = ctx.settings.flg_debug;
   if (!st.text_in.open_with_head(cache_path, kPageHead, st.head)) return false;
@@ -34,7 +36,7 @@ bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_pa
   PageConversion conversion(charset);
   DeclarationScan declarations;
   const bool markup = !is_text_file(out_path);
-  bool ok = st.text_out.open(out_path, TextMode::write);
+  bool ok = st.text_out.adopt(out.open(out_path), TextMode::write);
   size_t n;
   while (ok && (n = st.text_in.gets(st.copybuf, kCopyBufferSize)) > 0) {
     if (debug >= 3) ctx.messages.verbose_printf("copybuf=%s\n", st.copybuf);
@@ -57,16 +59,16 @@ bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_pa
   }
   if (st.text_out.is_open() && !st.text_out.close()) ok = false;
   st.text_in.close();
-  return ok;
+  return ok && out.commit();
 }
 
 bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_path,
-                    TitleFinder& title) {
+                    FileReplacement& out, TitleFinder& title) {
   Platform& p = ctx.platform;
   char* buf = ctx.state.copybuf;
-  const FileHandle src = p.open_file(cache_path, FileMode::read);
+  const FileHandle src = p.open_file(cache_path, FileMode::read_no_link);
   if (src == kNoFile) return false;
-  FileHandle dst = p.open_file(out_path, FileMode::write);
+  FileHandle dst = out.open(out_path);
   bool ok = dst != kNoFile;
   const int64_t size = ok ? p.file_size(src) : -1;
   if (size < 0) ok = false;
@@ -87,7 +89,7 @@ bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_
   if (ok) copy_file_times(p, src, dst);
   if (dst != kNoFile && !p.close_file(dst)) ok = false;
   p.close_file(src);
-  return ok;
+  return ok && out.commit();
 }
 
 }  // namespace
@@ -101,9 +103,11 @@ CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const ch
   TitleFinder title((ctx.settings.flg_hst_type & 1) != 0);
   const bool text = !flags.graphic && ctx.settings.flg_shiftjis != 0;
   CopyResult result;
-  result.ok = text ? copy_as_text(ctx, cache_path, out_path, server, title, result.charset)
-                   : copy_as_binary(ctx, cache_path, out_path, title);
-  if (!result.ok) ctx.messages.verbose_printf("%s", ja::kCopyFailed);
+  FileReplacement out(ctx.platform);  // removes what a failed copy wrote
+  result.ok = text ? copy_as_text(ctx, cache_path, out_path, out, server, title, result.charset)
+                   : copy_as_binary(ctx, cache_path, out_path, out, title);
+  if (!result.ok)
+    ctx.messages.msg_printf(ja::kCopyFailedFormat, path_for_display(out_path).c_str());
   result.title = title.title();
   return result;
 }

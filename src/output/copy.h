@@ -26,22 +26,22 @@ struct ServerSaid {
 // How much of a text-mode page decides its encoding: all of any page of its time.
 constexpr size_t kPageHead = 1 << 20;
 
-// Copies `cache_path` to `out_path`; on failure "ERROR:...コピーに失敗しました\n" through
-// verbose_printf. Every written line or chunk is shown to a title finder, enabled by bit 0 of
-// flg_hst_type.
+// Copies `cache_path` (a regular file, no link) to `out_path` through a FileReplacement, so that a
+// failed copy leaves what was there before, or nothing; on failure the error line
+// "ERROR:...コピーに失敗しました : <out_path>\n" through msg_printf. Every written line or chunk is
+// shown to a title finder, enabled by bit 0 of flg_hst_type.
 //   - Text mode (a page, flg_shiftjis != 0): line by line through the text-mode streams (CR LF in
 //     and out, input ends at 0x1A). The page's encoding is decided once: the charset the server
 //     sent (`server`), else the page's declaration, else its first kPageHead bytes (read once,
 //     then written from memory). Each line is converted to Shift-JIS by that decision
 //     (page_convert.h) and written whole; a page that is no .txt file gets its charset
-//     declarations rewritten to name the encoding of the copy. A failed read or write (also when
-//     the destination is closed) fails the copy.
+//     declarations rewritten to name the encoding of the copy.
 //   - Binary mode otherwise: chunks of min(remaining, kCopyBufferSize) bytes of the length the open
-//     source reports; a short read or write fails the copy and keeps what was written.
-//   - The source is opened first; the destination is opened (created or emptied) only when it did.
-//   - On success the destination gets the source's access and write times (whole seconds) through
-//     its open handle after the last write; a failure there leaves the times and still counts as
-//     success.
+//     source reports.
+//   - A failed read, write or close fails the copy. The source is opened first; the destination
+//     only when it was.
+//   - The destination gets the source's access and write times (whole seconds) through its open
+//     handle after the last write; a failure there leaves the times and still counts as success.
 // Debug: level 1 "%s -> %s\n"; level 3 "copybuf=%s\n" and "cache  =%s\n" per text line.
 CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const char* cache_path,
                            const char* out_path, const ServerSaid& server = {});

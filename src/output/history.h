@@ -37,11 +37,11 @@ void put_history_entry(OutputContext& ctx, const EntryFlags& flags, std::string_
 // while flg_hst_file is 0. The page is opened (append, text mode) by the first call of a run: a
 // page that did not exist gets the page header, and the values 1 or 2 of flg_hst_date add the run's
 // section header with the current time. A page that cannot be opened gives the error line
-// "file can't open '%s'." and the text is dropped; the next call tries again. Write errors on an
-// open page are ignored.
+// "file can't open '%s'." (once a run) and the text is dropped; the next call tries again.
 void hst_printf(OutputContext& ctx, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// End of the run: closes the history page when it is open.
-void close_history(OutputContext& ctx);
+// End of the run: closes the history page when it is open. False when the page could not be
+// opened or written: a write that failed gets the error line "file can't write '%s'.".
+bool close_history(OutputContext& ctx);
 
 }  // namespace volari

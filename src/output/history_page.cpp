@@ -20,10 +20,8 @@ bool open_page(OutputContext& ctx) {
   TextFile& page = ctx.state.hst;
   const bool existed = file_exists(ctx.platform, s.hst_filename);
   if (!page.open(s.hst_filename, TextMode::append)) {
-    char message[512];
-    std::snprintf(message, sizeof message, "file can't open '%s'.",
-                  path_for_display(s.hst_filename).c_str());
-    error_line(ctx.platform, message);
+    if (!ctx.state.hst_failed) error_line(ctx.platform, "file can't open '%s'.", s.hst_filename);
+    ctx.state.hst_failed = true;
     return false;
   }
   if (!existed) page.puts(kPageHeader);
@@ -51,8 +49,15 @@ void hst_printf(OutputContext& ctx, const char* format, ...) {
   ctx.state.hst.puts(text);
 }
 
-void close_history(OutputContext& ctx) {
-  if (ctx.state.hst.is_open()) ctx.state.hst.close();
+bool close_history(OutputContext& ctx) {
+  OutputState& st = ctx.state;
+  if (st.hst.is_open() && !st.hst.close()) {
+    error_line(ctx.platform, "file can't write '%s'.", ctx.settings.hst_filename);
+    st.hst_failed = true;
+  }
+  const bool ok = !st.hst_failed;
+  st.hst_failed = false;
+  return ok;
 }
 
 }  // namespace volari

@@ -25,6 +25,7 @@ struct OutputState {
   std::vector<char> head;                         // the start of a text-mode page, as read
   std::string rewritten;                          // a line with its declarations rewritten
   TextFile hst;                                   // the history page: a run's first line to its end
+  bool hst_failed = false;                        // it could not be opened or written this run
   TextFile text_in;                               // the two sides of a text-mode copy, kept here so
   TextFile text_out;                              // that a copy needs no large stack frame
 };

@@ -40,9 +40,11 @@ constexpr FileHandle kNoFile = -1;
 // Files are always opened binary; text mode lives in support/text_file.h so that every platform
 // writes the same bytes.
 enum class FileMode {
-  read,    // existing regular file only (a directory is refused, as on Windows)
-  write,   // created, or emptied when it exists
-  append,  // created when missing; every write goes to the end
+  read,          // existing regular file only (a directory is refused, as on Windows)
+  read_no_link,  // as read, and the name itself is no link (a cached file must be the file)
+  write,         // created, or emptied when it exists
+  append,        // created when missing; every write goes to the end
+  create_new,    // created; fails when the name exists in any form, a dangling link included
 };
 
 // How make_dirs_dated gives new directories the reference file's time.
@@ -90,8 +92,30 @@ class Platform {
   virtual bool set_file_times(FileHandle f, UnixTime access, UnixTime write) = 0;
   // Deletes a file; false when it cannot (also when it is not there).
   virtual bool remove_file(const char* path) = 0;
-  // Renames `from` to `to`, replacing `to` when it exists.
+  // Renames `from` to `to`, replacing `to` when it exists (a link named `to` is replaced itself,
+  // its target untouched).
   virtual bool rename_file(const char* from, const char* to) = 0;
+  // Gives `to` the permission bits of `from` (POSIX; Windows keeps its defaults).
+  virtual bool copy_permissions(FileHandle from, FileHandle to) = 0;
+
+  // --- Confinement ---
+  // From now on, every path below `dir` (program form, absolute, as current_dir gives it) that is
+  // opened for writing, made, removed, renamed or stamped is resolved name by name from `dir`
+  // without passing through a link (POSIX: a symbolic link; Windows: a reparse point): a link on
+  // the way, or as the name itself, fails the call (rename_file replaces a link named `to`). A
+  // file with a second name (a hard link) is not opened for writing. "" ends the confinement.
+  // False when `dir` cannot be opened; nothing is confined then.
+  virtual bool confine_writes(const char* dir) = 0;
+  // The file a path names when its own name is a link: the link's target, every link on the way
+  // followed, in program form; else (and when that cannot be told) the path itself.
+  virtual std::string resolve_links(const char* path) = 0;
+  // Takes an advisory lock tied to `path` (the settings file): false when another process holds
+  // it; else true, with `*lock` to be closed by close_file when done (kNoFile when there is no
+  // file to lock). Nothing is written: POSIX locks the file, Windows takes a named mutex.
+  virtual bool lock_file(const char* path, FileHandle* lock) = 0;
+  // The program's own file in program form: POSIX asks the kernel (/proc/self/exe), Windows the
+  // module's file name; `argv0` when the system cannot tell.
+  virtual std::string program_file(const char* argv0) = 0;
 
   // --- Directories and paths ---
   // Attribute bits of a path (kAttrDirectory for a directory), -1 when it does not exist.
@@ -100,6 +124,8 @@ class Platform {
   virtual bool make_dir(const char* path) = 0;
   // Stamps a directory's access and write times (used by DirDating::by_stamp).
   virtual bool set_path_time(const char* path, UnixTime time) = 0;
+  // The last-write time of a directory (or file) by its path.
+  virtual bool path_write_time(const char* path, UnixTime* write) = 0;
   // Makes `path` the current directory; false when it cannot (also for an empty path).
   virtual bool change_dir(const char* path) = 0;
   // Full path of the current directory in program form; false when it does not fit in `size`.
@@ -165,5 +191,7 @@ std::string path_from_native(std::string_view native);
 std::string path_from_user(std::string_view typed);
 // A path as the console and the log show it: with '/' on POSIX, as it is on Windows.
 std::string path_for_display(std::string_view program);
+// True where a path may begin with a drive letter ("C:\OUT"): Windows.
+bool drive_letters();
 
 }  // namespace volari

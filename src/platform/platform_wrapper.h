@@ -32,10 +32,22 @@ class PlatformWrapper : public Platform {
   bool rename_file(const char* from, const char* to) override {
     return target_.rename_file(from, to);
   }
+  bool copy_permissions(FileHandle from, FileHandle to) override {
+    return target_.copy_permissions(from, to);
+  }
+  bool confine_writes(const char* dir) override { return target_.confine_writes(dir); }
+  std::string resolve_links(const char* path) override { return target_.resolve_links(path); }
+  bool lock_file(const char* path, FileHandle* lock) override {
+    return target_.lock_file(path, lock);
+  }
+  std::string program_file(const char* argv0) override { return target_.program_file(argv0); }
   int attributes(const char* path) override { return target_.attributes(path); }
   bool make_dir(const char* path) override { return target_.make_dir(path); }
   bool set_path_time(const char* path, UnixTime time) override {
     return target_.set_path_time(path, time);
+  }
+  bool path_write_time(const char* path, UnixTime* write) override {
+    return target_.path_write_time(path, write);
   }
   bool change_dir(const char* path) override { return target_.change_dir(path); }
   bool current_dir(char* out, size_t size) override { return target_.current_dir(out, size); }

@@ -1,5 +1,7 @@
 #include "run/entry.h"
 
+#include <algorithm>
+
 #include "mapping/map_url.h"
 #include "output/copy.h"
 #include "output/history.h"
@@ -79,6 +81,11 @@ EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string&
     const ServerSaid server{entry.record.charset, entry.record.content_type};
     const CopyResult copy =
         copy_cache_file(out, u.flags, cache_path.c_str(), u.out_path.c_str(), server);
+    if (!copy.ok) {
+      const PackedTime cached = file_time_packed(run.platform, cache_path.c_str());
+      run.oldest_failed_copy = std::min(cached, run.oldest_failed_copy.value_or(cached));
+      return EntryOutcome::copy_failed;
+    }
     put_history_entry(out, u.flags, copy.title, entry.url, u.url_filename.c_str(),
                       u.out_path.c_str());
   }
@@ -91,7 +98,9 @@ void convert_entry(Run& run, const CacheEntry& entry, int index) {
   Messages& m = run.messages;
   const std::string named = text_of(s.fat_directory) + entry.cache_file;
   const std::optional<std::string> found =
-      cache_name_escapes(entry.cache_file) ? std::nullopt : run.files.find(run.platform, named);
+      cache_name_escapes(entry.cache_file)
+          ? std::nullopt
+          : run.files.find(run.platform, named, FileMode::read_no_link);
   if (!found) {
     if (s.flg_debug >= 2) {
       m.verbose_printf("\tcache not exist %s\n", path_for_display(named).c_str());

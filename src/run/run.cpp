@@ -1,10 +1,13 @@
 #include "run/run.h"
 
+#include <algorithm>
+
 #include "config/settings_file.h"
 #include "output/history.h"
 #include "run/clock_step.h"
 #include "run/entry.h"
 #include "run/index_survey.h"
+#include "support/error_line.h"
 #include "support/japanese.h"
 #include "support/keys.h"
 
@@ -31,10 +34,36 @@ void Run::history_key(const char* url) {
   put_history_entry(out, EntryFlags{}, "", url, url, url);
 }
 
+namespace {
+
+// What must hold before anything is written: the settings file to this run alone, an output
+// folder, and no link below it that a write could pass through.
+bool prepare_run(Run& run) {
+  Settings& s = run.settings;
+  Platform& p = run.platform;
+  if (s.sec_profile[0] && !p.lock_file(s.sec_profile, &run.settings_lock)) {
+    error_line(p, "settings file in use by another run '%s'.", s.sec_profile);
+    return false;
+  }
+  if (!enter_out_directory(p, s) || !p.confine_writes(s.out_directory)) {
+    error_line(p, "OUTDIR can't open '%s'.", s.out_directory);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 void run_pages(Run& run) {
   const Settings& s = run.settings;
   const bool converting = s.flg_test != kTestIndexOnly && !s.flg_history_db;
+  if (!prepare_run(run)) {
+    run.failed = true;
+    run.platform.close_file(run.settings_lock);
+    return;
+  }
   bool ok = start_run(run);
+  if (!ok) run.failed = true;
   if (ok && converting) survey_index(run);
   while (ok && !escape_pressed(run.platform)) {
     if (s.flg_debug >= 1) run.messages.verbose_printf("call read\n");
@@ -50,13 +79,19 @@ void run_pages(Run& run) {
     }
   }
   end_run(run);
+  run.platform.confine_writes("");
+  run.platform.close_file(run.settings_lock);
+  run.settings_lock = kNoFile;
 }
 
 bool start_run(Run& run) {
   Settings& s = run.settings;
   run.messages.verbose = s.flg_verbose != 0;
   if (s.flg_log_file) {
-    run.messages.open_log(s.log_filename);
+    if (!run.messages.open_log(s.log_filename)) {
+      error_line(run.platform, "file can't open '%s'.", s.log_filename);
+      run.failed = true;
+    }
     dump_settings(s, run.messages);
   }
   run.messages.msg_printf(ja::kBannerFormat, "MS-DOS", ja::kBannerEdition);
@@ -80,6 +115,11 @@ void print_summary(Run& run) {
   run.messages.msg_printf(ja::kSummarySecondFormat, static_cast<int>(c.cnt_skip_file),
                           static_cast<int>(c.cnt_skip_before), static_cast<int>(c.cnt_skip_nofile),
                           static_cast<int>(c.cnt_skip_nohttp), static_cast<int>(c.cnt_skip_cgi));
+  // Only a run that lost copies has the line: every other summary stays as it always was.
+  if (c.cnt_copy_failed > 0) {
+    run.messages.msg_printf(ja::kSummaryCopyFailedFormat, static_cast<int>(c.cnt_copy_failed));
+  }
+  run.messages.msg_printf("\n");
 }
 
 }  // namespace
@@ -90,7 +130,7 @@ void end_run(Run& run) {
   close_index(run.index, run.platform);
   if (s.flg_hst_file) {
     OutputContext out = run.output_context();
-    close_history(out);
+    if (!close_history(out)) run.failed = true;
   }
   run.messages.msg_printf("%s", ja::kEndMessage);
 
@@ -102,16 +142,25 @@ void end_run(Run& run) {
 
   if (s.flg_history_db) s.flg_result = 0;
   if (s.flg_result) print_summary(run);
-  run.messages.close_log();
+  if (run.counters.cnt_copy_failed > 0) run.failed = true;
+  if (!run.messages.close_log()) {
+    error_line(run.platform, "file can't write '%s'.", s.log_filename);
+    run.failed = true;
+  }
 
   // LAST_TIME promises that everything cached before it has been converted: store it only after
   // a real run that took every page, and store the run's start, so that a page cached while the
-  // run was going is taken next time.
+  // run was going is taken next time; after failed copies, the oldest of their cached times, so
+  // that the next run tries them again.
   // A settings file is never made just for it: one holding nothing but LAST_TIME would make every
   // other key of the next run absent, and that run would find no index.
   const bool complete = index_was_open && run.index_read_to_end && s.flg_test == 0;
   if (!s.flg_history_db && complete && file_exists(run.platform, s.sec_profile)) {
-    store_last_time(run.platform, s, run.start_packed);
+    const PackedTime when = std::min(run.start_packed, run.oldest_failed_copy.value_or(~0u));
+    if (!store_last_time(run.platform, s, when)) {
+      error_line(run.platform, "LAST_TIME can't write '%s'.", s.sec_profile);
+      run.failed = true;
+    }
   }
 
   if (s.flg_wait_key) {

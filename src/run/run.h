@@ -2,6 +2,7 @@
 // entry creates and hands down by reference. A test builds its own with a fake platform.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -48,6 +49,11 @@ class Run final : public HistoryKeySink {
   PackedTime start_packed = 0;
   // True once read_page reported the end of the index: every page was taken.
   bool index_read_to_end = false;
+  // Something asked for could not be done (the exit status says so).
+  bool failed = false;
+  // The cached time of the oldest file whose copy failed: LAST_TIME goes no further.
+  std::optional<PackedTime> oldest_failed_copy;
+  FileHandle settings_lock = kNoFile;  // held for the run
 
   // The index file: FATNAME (or -h FILE), found without regard to case.
   std::string index_path();
@@ -60,12 +66,16 @@ class Run final : public HistoryKeySink {
   void history_key(const char* url) override;
 };
 
-// One whole run, from its start to its end.
+// One whole run, from its start to its end. Nothing at all is done, apart from one error line,
+// when another run holds the settings file or OUTDIR cannot be entered; writes below OUTDIR
+// pass through no link (Platform::confine_writes).
 void run_pages(Run& run);
 // Log, settings trace, banner, counters, clock, index: true when the index is open.
 bool start_run(Run& run);
 // Closes the files, shows the end message, puts the clock right, prints the summary, closes the
-// log, stores LAST_TIME (only after a complete real run) and waits for a key when asked.
+// log, stores LAST_TIME (only after a complete real run: its start, or the cached time of the
+// oldest file whose copy failed) and waits for a key when asked. A history page, log or
+// LAST_TIME that could not be written gets one error line and fails the run.
 void end_run(Run& run);
 
 }  // namespace volari

@@ -24,6 +24,9 @@ void count(RunCounters& c, EntryOutcome outcome, bool ftp) {
       ++c.cnt_graphic_file;
       ++c.cnt_conv_file;
       break;
+    case EntryOutcome::copy_failed:
+      ++c.cnt_copy_failed;
+      break;
     case EntryOutcome::uncounted:
       break;
   }

@@ -15,6 +15,7 @@ struct RunCounters {
   uint32_t cnt_skip_nohttp = 0;   // ftp URLs
   uint32_t cnt_skip_cgi = 0;      // no output name could be made
   uint32_t cnt_skip_file = 0;     // the four skips together, computed for the summary
+  uint32_t cnt_copy_failed = 0;   // copies that failed: neither converted nor skipped
 };
 
 // How an entry that was taken up ended.
@@ -26,6 +27,7 @@ enum class EntryOutcome {
   name_refused,      // no output name could be made
   page,              // converted, a page
   image,             // converted, an image
+  copy_failed,       // its copy failed
 };
 
 // Counts one entry taken up; `ftp` when its URL is an ftp URL (counted under "http 以外"

@@ -21,8 +21,9 @@ std::string lowered(std::string text) {
 
 }  // namespace
 
-std::optional<std::string> CaseFreeLookup::find(Platform& platform, const std::string& path) {
-  if (file_exists(platform, path.c_str())) return path;
+std::optional<std::string> CaseFreeLookup::find(Platform& platform, const std::string& path,
+                                                FileMode mode) {
+  if (file_exists(platform, path.c_str(), mode)) return path;
   // Cache names of Unix caches hold '/' ("0A/cache...html"): it separates names as well.
   size_t cut = last_separator(path);
   const size_t slash = path.rfind('/');
@@ -42,7 +43,9 @@ std::optional<std::string> CaseFreeLookup::find(Platform& platform, const std::s
   }
   const auto match = it->second.find(lowered(path.substr(folder.size())));
   if (match == it->second.end() || match->second.empty()) return std::nullopt;
-  return folder + match->second;
+  const std::string found = folder + match->second;
+  if (!file_exists(platform, found.c_str(), mode)) return std::nullopt;
+  return found;
 }
 
 }  // namespace volari

@@ -13,10 +13,11 @@ namespace volari {
 
 class CaseFreeLookup {
  public:
-  // `path` when it can be opened for reading as a file; else the path of the one file in its
-  // folder whose name differs only in ASCII case; else nothing (also when several do). Each
-  // folder is listed once, on its first miss.
-  std::optional<std::string> find(Platform& platform, const std::string& path);
+  // `path` when it can be opened as a file in `mode` (a read mode); else the path of the one file
+  // in its folder whose name differs only in ASCII case, when that can; else nothing (also when
+  // several do). Each folder is listed once, on its first miss.
+  std::optional<std::string> find(Platform& platform, const std::string& path,
+                                  FileMode mode = FileMode::read);
 
  private:
   // Folder -> name with ASCII letters lowered -> the name on disk ("" when several match).

@@ -36,8 +36,8 @@ bool walk_make_dirs(Platform& platform, const char* path, Created created) {
 
 }  // namespace
 
-bool file_exists(Platform& platform, const char* path) {
-  const FileHandle f = platform.open_file(path, FileMode::read);
+bool file_exists(Platform& platform, const char* path, FileMode mode) {
+  const FileHandle f = platform.open_file(path, mode);
   if (f == kNoFile) return false;
   platform.close_file(f);
   return true;

@@ -11,8 +11,8 @@
 
 namespace volari {
 
-// True when `path` can be opened for reading as a file.
-bool file_exists(Platform& platform, const char* path);
+// True when `path` can be opened as a file in `mode` (a read mode).
+bool file_exists(Platform& platform, const char* path, FileMode mode = FileMode::read);
 // True for an existing directory or a bare drive ("Q:"); a readable file is not one.
 bool dir_exists(Platform& platform, const char* path);
 // Creates every missing directory of `path`, the last name included. True when the last

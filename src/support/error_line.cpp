@@ -1,5 +1,6 @@
 #include "support/error_line.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -17,6 +18,12 @@ void error_line(Platform& platform, const char* message) {
   }
   platform.console_write(line, n);
   platform.console_write("\n", 1);
+}
+
+void error_line(Platform& platform, const char* format, const std::string& value) {
+  char line[512];
+  std::snprintf(line, sizeof line, format, path_for_display(value).c_str());
+  error_line(platform, line);
 }
 
 }  // namespace volari

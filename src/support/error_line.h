@@ -1,6 +1,8 @@
 // The error line shown to the user on standard output.
 #pragma once
 
+#include <string>
+
 namespace volari {
 
 class Platform;
@@ -9,5 +11,8 @@ class Platform;
 // to the log. The message is held in a 512-byte line buffer (cut to fit); "\n" is added unless it
 // already ends in '\n' (an empty message counts as not ending in '\n').
 void error_line(Platform& platform, const char* message);
+// The same for a message made of `format` with its one "%s" filled by `value` (a path, shown as
+// the user writes paths: path_for_display).
+void error_line(Platform& platform, const char* format, const std::string& value);
 
 }  // namespace volari

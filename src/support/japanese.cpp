@@ -33,13 +33,16 @@ const char kSummaryFirstFormat[] =
     "C\x83\x8B     %5d\n\n";
 
 //   スキップファイル   %5d\n    前回実行以前     %5d\n    ファイルなし     %5d\n    http 以外 %5d\n
-//   CGI 等           %5d\n\n
+//   CGI 等           %5d\n
 const char kSummarySecondFormat[] =
     "  \x83X\x83L\x83"
     "b\x83v\x83t\x83@\x83"
     "C\x83\x8B   %5d\n    \x91O\x89\xF1\x8E\xC0\x8Ds\x88\xC8\x91O     %5d\n    \x83t\x83@\x83"
     "C\x83\x8B\x82\xC8\x82\xB5     %5d\n    http \x88\xC8\x8AO        %5d\n    CGI \x93\x99        "
-    "   %5d\n\n";
+    "   %5d\n";
+
+//   コピー失敗         %5d\n
+const char kSummaryCopyFailedFormat[] = "  \x83R\x83s\x81[\x8E\xB8\x94s         %5d\n";
 
 // \n何かキーを押すと OS に戻ります。\n
 const char kKeyPrompt[] =
@@ -47,10 +50,10 @@ const char kKeyPrompt[] =
     "\x82\xC9\x96\xDF\x82\xE8\x82\xDC\x82\xB7\x81"
     "B\n";
 
-// ERROR:ファイルのコピーに失敗しました\n
-const char kCopyFailed[] =
+// ERROR:ファイルのコピーに失敗しました : %s\n
+const char kCopyFailedFormat[] =
     "ERROR:\x83t\x83@\x83"
-    "C\x83\x8B\x82\xCC\x83R\x83s\x81[\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD\n";
+    "C\x83\x8B\x82\xCC\x83R\x83s\x81[\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD : %s\n";
 
 // </DL>\n<HR><DT><H3>変換時刻   %s</H3>\n<DL><P>\n
 const char kSectionHeaderFormat[] =

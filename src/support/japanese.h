@@ -10,8 +10,9 @@ extern const char kTargetHostFormat[];
 extern const char kEndMessage[];
 extern const char kSummaryFirstFormat[];
 extern const char kSummarySecondFormat[];
+extern const char kSummaryCopyFailedFormat[];
 extern const char kKeyPrompt[];
-extern const char kCopyFailed[];
+extern const char kCopyFailedFormat[];
 extern const char kSectionHeaderFormat[];
 
 }  // namespace volari::ja

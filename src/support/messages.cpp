@@ -9,8 +9,8 @@ bool Messages::open_log(const char* path) {
   return log_.open(path, TextMode::append);
 }
 
-void Messages::close_log() {
-  log_.close();
+bool Messages::close_log() {
+  return log_.close();
 }
 
 void Messages::msg_printf(const char* format, ...) {

@@ -19,7 +19,8 @@ class Messages {
 
   // Opens the log for appending in text mode; false (and no log) when it cannot.
   bool open_log(const char* path);
-  void close_log();
+  // False when a write to the log, or its close, failed.
+  bool close_log();
   bool log_open() const { return log_.is_open(); }
 
   // Each message is formatted into a 2,048-byte buffer (a longer one is cut) and written whole.

@@ -10,11 +10,15 @@ constexpr char kEndOfText = 0x1A;
 }  // namespace
 
 bool TextFile::open(const char* path, TextMode mode) {
-  close();
   FileMode file_mode = FileMode::read;
   if (mode == TextMode::write) file_mode = FileMode::write;
   if (mode == TextMode::append) file_mode = FileMode::append;
-  file_ = platform_->open_file(path, file_mode);
+  return adopt(platform_->open_file(path, file_mode), mode);
+}
+
+bool TextFile::adopt(FileHandle file, TextMode mode) {
+  close();
+  file_ = file;
   mode_ = mode;
   failed_ = false;
   read_failed_ = false;
@@ -27,7 +31,7 @@ bool TextFile::open(const char* path, TextMode mode) {
 
 bool TextFile::open_with_head(const char* path, size_t n, std::vector<char>& head) {
   head.clear();
-  if (!open(path, TextMode::read)) return false;
+  if (!adopt(platform_->open_file(path, FileMode::read_no_link), TextMode::read)) return false;
   head.resize(n);
   const long got = platform_->read_file(file_, head.data(), n);
   head.resize(got > 0 ? static_cast<size_t>(got) : 0);

@@ -20,9 +20,12 @@ class TextFile {
 
   // Opens `path` ("r", "w" or "a" of the C library, in text mode). False when it cannot.
   bool open(const char* path, TextMode mode);
-  // Opens `path` for reading with its first `n` bytes (all of a shorter file) read at once into
-  // `head`, for the caller to look at before it reads lines: gets() takes them first, then the
-  // rest of the file. `head` must outlive the reading. A failed read leaves `head` empty.
+  // Takes over `file`, opened by the caller, as open() would have opened it; false for kNoFile.
+  bool adopt(FileHandle file, TextMode mode);
+  // Opens `path` (a cached file: no link) for reading with its first `n` bytes (all of a shorter
+  // file) read at once into `head`, for the caller to look at before it reads lines: gets() takes
+  // them first, then the rest of the file. `head` must outlive the reading. A failed read leaves
+  // `head` empty.
   bool open_with_head(const char* path, size_t n, std::vector<char>& head);
   bool is_open() const { return file_ != kNoFile; }
   // Flushes and closes. False when any write since the open, or the close itself, failed.

@@ -40,9 +40,8 @@ TEST(Numbers, ReadNumberAndLastTime) {
 std::vector<std::string> scan(Platform& platform, std::vector<std::string> args) {
   args.insert(args.begin(), "vold32");
   Argv argv(args);
-  Settings s;
   ArgScanner scanner;
-  arg_start(scanner, s, argv.argc(), argv.argv());
+  arg_start(scanner, argv.argc(), argv.argv());
   std::vector<std::string> out;
   char buf[kArgBuffer];
   for (ArgKind k; out.size() < 50 && (k = arg_next(scanner, platform, buf)) != ArgKind::end;) {
@@ -107,7 +106,10 @@ TEST_F(CommandLine, OptionsChangeTheSettings) {
       {{"/I", "-ifoo"}, "intel=0 "},
       {{"-!", "-t"}, "debug=1 test=1 "},
       {{"/!3", "-T2"}, "debug=3 test=2 "},
-      {{"-!x", "-tx", "-", "/", "-z", "-&"}, ""},
+      {{"-!x", "-tx"}, ""},
+      {{"-", "/", "-z", "-&"}, "", Request::unusable},  // each shown by an error line
+      {{"--version", "-i"}, "intel=0 ", Request::version},
+      {{"--version", "-z", "--help"}, "", Request::usage},
       {{"-h"}, h + "NETSCAPE.HST" + files},
       {{"-H/home/u/.nets/history.db"}, h + "\\home\\u\\.nets\\history.db" + files},
       {{"A.COM", "-i", "WWW.Example.COM"}, "intel=0 dom_only=1 host=www.example.com "},
@@ -121,8 +123,11 @@ TEST_F(CommandLine, OptionsChangeTheSettings) {
     std::vector<std::string> all{"vold32"};
     all.insert(all.end(), c.args.begin(), c.args.end());
     Argv args(all);
+    platform_.console.clear();
     EXPECT_EQ(parse_command_line(platform_, s, args.argc(), args.argv()), c.request);
     EXPECT_EQ(changes(s), c.changes);
+    EXPECT_EQ(platform_.console.find("option unknown") != std::string::npos,
+              c.args.size() > 1 && (c.args[1] == "/" || c.args[1] == "-z"));
   }
 }
 

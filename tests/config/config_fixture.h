@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -39,6 +40,11 @@ class ConfigTest : public ::testing::Test {
     return path;
   }
   static std::string cwd() { return std::filesystem::current_path().string(); }
+  struct stat status(const std::string& rel) const {
+    struct stat st = {};
+    EXPECT_EQ(lstat(dir_.file(rel).c_str(), &st), 0) << rel;
+    return st;
+  }
 
   FakePlatform platform_;
   TempDir dir_;

@@ -1,5 +1,7 @@
 #include "config/profile.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <string>
 
@@ -9,6 +11,7 @@ namespace volari::testing {
 namespace {
 
 using ProfileTest = ConfigTest;
+using namespace std::string_literals;
 
 struct GetCase {
   const char* name;
@@ -66,30 +69,38 @@ TEST_F(ProfileTest, GetTable) {
 
 const std::string kLongIn = "A=" + k77 + "[B]=zz";  // its second piece begins with '['
 
-// Stores K=v in section DIR; files have LF line ends and are written back with CR LF.
+// Stores K=v in section DIR. Every byte of the old text stays; new lines end as its first line.
 const struct {
   const char* name;
   std::string before;  // "-" for no file
   std::string after;
 } kPutCases[] = {
-    {"missing file", "-", "[DIR]\nK=v\n"},
+    {"missing file", "-", "[DIR]\r\nK=v\r\n"},
     {"key replaced in place",
      "; set\n[DOS32]\nDIR=DIR\n\n[DIR]\nF=1\nK=old\nLOG=\n\n[OPTION]\nK=3\n",
      "; set\n[DOS32]\nDIR=DIR\n\n[DIR]\nF=1\nK=v\nLOG=\n\n[OPTION]\nK=3\n"},
+    {"cr lf kept", "[DIR]\r\nK=old\r\nA=1\n", "[DIR]\r\nK=v\r\nA=1\n"},
     {"new key before the next header", "[DIR]\nF=1\n; end of dir\n\n[OPTION]\nA=1\n",
      "[DIR]\nF=1\n; end of dir\n\nK=v\n[OPTION]\nA=1\n"},
-    {"new key at the end of the last section", "[A]\nX=1\n[DIR]\nF=1\n",
-     "[A]\nX=1\n[DIR]\nF=1\nK=v\n"},
+    {"new key at the end of the last section", "[A]\r\nX=1\r\n[DIR]\r\nF=1\r\n",
+     "[A]\r\nX=1\r\n[DIR]\r\nF=1\r\nK=v\r\n"},
     {"unterminated last line kept whole", "[DIR]\nF=1", "[DIR]\nF=1\nK=v\n"},
     {"new section after an empty line", "[A]\nX=1\n", "[A]\nX=1\n\n[DIR]\nK=v\n"},
     {"new section after an unterminated line", "[A]\nX=1", "[A]\nX=1\n[DIR]\nK=v\n"},
-    {"empty file", "", "\n[DIR]\nK=v\n"},
+    {"empty file", "", "\r\n[DIR]\r\nK=v\r\n"},
     {"only the first of two sections", "[DIR]\nK=1\n[DIR]\nK=2\n", "[DIR]\nK=v\n[DIR]\nK=2\n"},
     {"long lines elsewhere survive", "[A]\nX=" + k150 + "\n[DIR]\nK=1\n; " + k150 + "\n",
      "[A]\nX=" + k150 + "\n[DIR]\nK=v\n; " + k150 + "\n"},
     {"long line in the section is not split", "[DIR]\n" + kLongIn + "\n",
      "[DIR]\n" + kLongIn + "\nK=v\n"},
     {"long old key line replaced whole", "[DIR]\nK=" + k150 + "=x\nB=2\n", "[DIR]\nK=v\nB=2\n"},
+    // An editor's UTF-8 mark, an end-of-file byte and a NUL change nothing around them.
+    {"utf-8 mark", "\xEF\xBB\xBF[DIR]\nK=1\n", "\xEF\xBB\xBF[DIR]\nK=v\n"},
+    {"0x1a and nul",
+     "[A]\nX=\x1a"
+     "1\n[DIR]\nK=1\nY=\0!\n"s,
+     "[A]\nX=\x1a"
+     "1\n[DIR]\nK=v\nY=\0!\n"s},
 };
 
 TEST_F(ProfileTest, PutTable) {
@@ -97,18 +108,28 @@ TEST_F(ProfileTest, PutTable) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove("VOLARI.INI");
     if (c.before != "-") put("VOLARI.INI", c.before);
-    profile_put(platform_, "VOLARI.INI", "DIR", "K", "v");
-    EXPECT_EQ(get("VOLARI.INI"), crlf(c.after));
+    EXPECT_TRUE(profile_put(platform_, "VOLARI.INI", "DIR", "K", "v"));
+    EXPECT_EQ(get("VOLARI.INI"), c.after);
     EXPECT_EQ(names(), std::vector<std::string>{"VOLARI.INI"});
   }
-  // The value already there: nothing is written (a rewrite would show as CR LF); an empty value
-  // is written all the same.
-  put("VOLARI.INI", "[DIR]\nK=v\n");
-  profile_put(platform_, "VOLARI.INI", "DIR", "K", "v");
-  EXPECT_EQ(get("VOLARI.INI"), "[DIR]\nK=v\n");
-  put("VOLARI.INI", "[DIR]\nK=\n");
-  profile_put(platform_, "VOLARI.INI", "DIR", "K", "");
-  EXPECT_EQ(get("VOLARI.INI"), "[DIR]\r\nK=\r\n");
+  // The value already there: nothing is written (the same file stays); an empty value is written
+  // all the same.
+  for (const char* value : {"v", ""}) {
+    put("VOLARI.INI", std::string("[DIR]\nK=") + value + "\n");
+    const ino_t before = status("VOLARI.INI").st_ino;
+    EXPECT_TRUE(profile_put(platform_, "VOLARI.INI", "DIR", "K", value));
+    EXPECT_EQ(status("VOLARI.INI").st_ino == before, value[0] != '\0') << value;
+  }
+  // The file keeps its permission bits; one reached through a link is rewritten where it lies,
+  // the link left as it is.
+  put("real/VOLARI.INI", "[DIR]\nK=1\n");
+  chmod(dir_.file("real/VOLARI.INI").c_str(), 0640);
+  std::filesystem::create_symlink("real/VOLARI.INI", "LINK.INI");
+  EXPECT_TRUE(profile_put(platform_, "LINK.INI", "DIR", "K", "2"));
+  EXPECT_EQ(get("real/VOLARI.INI"), "[DIR]\nK=2\n");
+  EXPECT_EQ(status("real/VOLARI.INI").st_mode & 07777, 0640u);
+  EXPECT_TRUE(std::filesystem::is_symlink("LINK.INI"));
+  EXPECT_EQ(names("real"), std::vector<std::string>{"VOLARI.INI"});
 }
 
 TEST_F(ProfileTest, RefusedWritesChangeNothing) {
@@ -130,41 +151,44 @@ TEST_F(ProfileTest, RefusedWritesChangeNothing) {
     platform_.fail = [&](Op op, const std::string& path) {
       return std::strcmp(c[3], "unreadable") == 0 && op == Op::open && path == "VOLARI.INI";
     };
-    profile_put(platform_, c[0], c[1], c[2], c[3]);
+    EXPECT_FALSE(profile_put(platform_, c[0], c[1], c[2], c[3]));
     EXPECT_EQ(get("VOLARI.INI"), "[DIR]\nK=1\n");
     EXPECT_EQ(names(), std::vector<std::string>{"VOLARI.INI"});
   }
 }
 
-// A failure at any step of the rewrite leaves the complete old text (or no file) and no
-// temporary file; the next call, without the fault, succeeds.
+// A failure at any step of the rewrite (a full disk, a folder without write permission) leaves
+// the complete old text (or no file) and no temporary file, and says so; the next call, without
+// the fault, succeeds. A temporary name that another run holds is passed over.
 TEST_F(ProfileTest, FailuresLoseNothing) {
-  // An open fails for the temporary file only: the old file must be read.
   const std::string old_text = "; mine\n[DIR]\nK=1\nX=" + k150 + "\n\n[OPTION]\nA=1\n";
-  const std::string new_text = crlf("; mine\n[DIR]\nK=2\nX=" + k150 + "\n\n[OPTION]\nA=1\n");
-  for (const Op fault : {Op::open, Op::write, Op::close, Op::rename}) {
+  const std::string new_text = "; mine\n[DIR]\nK=2\nX=" + k150 + "\n\n[OPTION]\nA=1\n";
+  for (const Op fault : {Op::open, Op::read, Op::write, Op::close, Op::rename}) {
     for (bool has_file : {true, false}) {
       SCOPED_TRACE(std::to_string(static_cast<int>(fault)) + (has_file ? " existing" : " missing"));
       std::filesystem::remove("VOLARI.INI");
       if (has_file) put("VOLARI.INI", old_text);
       int hits = 0;
+      // Every open for writing fails; a read of the settings only after profile_put's own check.
+      int reads = 0;
       platform_.fail = [&](Op op, const std::string& path) {
-        if (op != fault || (op == Op::open && path.find("ZEL_LIB.TMP") == std::string::npos)) {
-          return false;
-        }
+        if (op != fault || (op == Op::open && path == "VOLARI.INI" && has_file)) return false;
+        if (op == Op::read && ++reads < 3) return false;
         ++hits;
         return true;
       };
-      profile_put(platform_, "VOLARI.INI", "DIR", "K", "2");
-      EXPECT_GT(hits, 0);
-      EXPECT_EQ(names(),
-                has_file ? std::vector<std::string>{"VOLARI.INI"} : std::vector<std::string>{});
-      if (has_file) {
+      const bool stored = profile_put(platform_, "VOLARI.INI", "DIR", "K", "2");
+      EXPECT_EQ(stored, hits == 0);
+      EXPECT_EQ(names(), has_file || hits == 0 ? std::vector<std::string>{"VOLARI.INI"}
+                                               : std::vector<std::string>{});
+      if (has_file && hits > 0) {
         EXPECT_EQ(get("VOLARI.INI"), old_text);
       }
       platform_.fail = nullptr;
-      profile_put(platform_, "VOLARI.INI", "DIR", "K", "2");
+      put("~VL08B35.TMP", "another run's");
+      EXPECT_TRUE(profile_put(platform_, "VOLARI.INI", "DIR", "K", "2"));
       EXPECT_EQ(get("VOLARI.INI"), has_file ? new_text : "[DIR]\r\nK=2\r\n");
+      std::filesystem::remove("~VL08B35.TMP");
     }
   }
 }

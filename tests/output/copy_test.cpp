@@ -87,49 +87,60 @@ TEST_F(CopyFiles, BinaryCopyMovesWholeChunks) {
   EXPECT_EQ(get(kOutNative), image);
 }
 
-TEST_F(CopyFiles, FailuresReturnZeroAndSayWhy) {
-  const Op kTimes = Op::set_file_times;
+// A fault at any step fails the copy (the times excepted) with its error line, even when messages
+// are quiet, and leaves what the name held before: the earlier copy whole, or nothing.
+TEST_F(CopyFiles, AFailedCopyLeavesWhatWasThere) {
   const struct {
-    int graphic;
-    Op op;  // the operation made to fail
-    const char* path;
-    int nth;     // its n-th call fails (1 = the first)
-    long kept;   // bytes the destination keeps; -1: not even created
-    int result;  // a copy without its times still counts
-  } cases[] = {
-      {0, Op::open, kCache, 1, -1, 0},    {1, Op::open, kCache, 1, -1, 0},
-      {0, Op::open, kOut, 1, -1, 0},      {1, Op::open, kOut, 1, -1, 0},
-      {1, Op::read, kCache, 2, 32512, 0}, {1, Op::write, kOut, 2, 32512, 0},
-      {1, Op::close, kOut, 1, 40000, 0},  {0, Op::read, kCache, 1, 0, 0},
-      {0, Op::write, kOut, 1, 0, 0},      {0, Op::close, kOut, 1, 40001, 0},
-      {0, kTimes, kOut, 1, 40001, 1},     {1, kTimes, kOut, 1, 40000, 1},
+    Op op;
+    const char* where;  // the start of the paths it fails for
+    int nth;            // its n-th such call fails (0: every one)
+  } faults[] = {
+      {Op::open, kCache, 1},
+      {Op::open, ".\\OUT", 0},
+      {Op::read, kCache, 2},
+      {Op::write, ".\\OUT", 2},
+      {Op::close, ".\\OUT", 1},
+      {Op::rename, ".\\OUT", 1},
+      {Op::set_file_times, ".\\OUT", 1},
   };
   const std::string content = std::string(39999, 'x') + "\n";
-  for (const auto& c : cases) {
-    std::filesystem::remove(kOutNative);
-    put(kCacheNative, content);
-    platform.console.clear();
-    platform.opens.clear();
-    int calls = 0;
-    platform.fail = [&](Op op, const std::string& path) {
-      return op == c.op && path == c.path && ++calls == c.nth;
-    };
-    const std::string name =
-        std::to_string(c.graphic) + " " + std::to_string(static_cast<int>(c.op)) + " " + c.path;
-    const CopyResult r = copy_cache_file(ctx, EntryFlags{c.graphic != 0}, kCache, kOut);
-    EXPECT_EQ(r.ok, c.result != 0) << name;
-    platform.fail = nullptr;
-    EXPECT_EQ(platform.console, c.result ? "" : ja::kCopyFailed) << name;
-    EXPECT_EQ(dir.exists(kOutNative) ? static_cast<long>(get(kOutNative).size()) : -1, c.kept)
-        << name;
-    EXPECT_EQ(r.title, "") << name;
-    // The times go on through the handle of the copy: the destination is opened once.
-    EXPECT_LE(std::count(platform.opens.begin(), platform.opens.end(), kOut), 1) << name;
+  const std::string failed = ja::kCopyFailedFormat;  // "... : %s\n"
+  messages.verbose = false;
+  for (const int graphic : {0, 1}) {
+    for (const bool earlier : {false, true}) {
+      for (const auto& f : faults) {
+        const std::string name = std::to_string(graphic) +
+                                 (earlier ? " over a copy, op " : " op ") +
+                                 std::to_string(static_cast<int>(f.op)) + " " + f.where;
+        std::filesystem::remove_all("OUT/DIR");
+        std::filesystem::create_directories("OUT/DIR");
+        if (earlier) put(kOutNative, "good");
+        put(kCacheNative, content);
+        platform.console.clear();
+        platform.opens.clear();
+        int calls = 0, hits = 0;
+        platform.fail = [&](Op op, const std::string& path) {
+          const bool hit = op == f.op && path.rfind(f.where, 0) == 0 && ++calls >= f.nth &&
+                           (f.nth == 0 || calls == f.nth);
+          return hit && ++hits > 0;
+        };
+        const CopyResult r = copy_cache_file(ctx, EntryFlags{graphic != 0}, kCache, kOut);
+        platform.fail = nullptr;
+        const bool ok = hits == 0 || f.op == Op::set_file_times;
+        EXPECT_EQ(r.ok, ok) << name;
+        EXPECT_EQ(platform.console,
+                  ok ? "" : failed.substr(0, failed.size() - 3) + "./OUT/DIR/INDEX.HTM\n")
+            << name;
+        std::string left;
+        for (const auto& e : std::filesystem::directory_iterator("OUT/DIR")) {
+          left += e.path().filename().string() + "=" + get(e.path().string()).substr(0, 4) + " ";
+        }
+        EXPECT_EQ(left, ok ? "INDEX.HTM=xxxx " : earlier ? "INDEX.HTM=good " : "") << name;
+        // The times go on through the handle of the copy: the destination is opened once.
+        EXPECT_LE(std::count(platform.opens.begin(), platform.opens.end(), kOut), 1) << name;
+      }
+    }
   }
-  messages.verbose = false;  // the failure is a verbose message
-  platform.console.clear();
-  EXPECT_FALSE(copy_cache_file(ctx, EntryFlags{false}, ".\\CACHE\\MISSING", kOut).ok);
-  EXPECT_EQ(platform.console, "");
 }
 
 }  // namespace

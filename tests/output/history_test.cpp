@@ -200,7 +200,9 @@ TEST_F(HistoryPage, NothingRecordedLeavesThePageAlone) {
   EXPECT_EQ(platform.console, "");
 }
 
-TEST_F(HistoryPage, PageThatCannotOpenCostsOneErrorLinePerLostLine) {
+// A page that cannot be opened or written is reported once a run, on the console only, and the
+// run hears of it; a later call still tries to open it.
+TEST_F(HistoryPage, PageThatCannotBeWrittenIsReportedOnce) {
   ASSERT_TRUE(messages.open_log("LOG.TXT"));
   bool refuse = true;
   platform.fail = [&](Op op, const std::string& path) {
@@ -209,15 +211,23 @@ TEST_F(HistoryPage, PageThatCannotOpenCostsOneErrorLinePerLostLine) {
   messages.verbose = false;  // not a verbose message: shown all the same
   put_history_entry(ctx, EntryFlags{false}, "", "http://h/", "index.htm", ".\\A");  // two lines
   hst_printf(ctx, "third\n");
-  const std::string once = "file can't open './HISTORY.HTM'.\n\n";  // shown the Linux way
-  EXPECT_EQ(platform.console, once + once + once);
+  EXPECT_EQ(platform.console, "file can't open './HISTORY.HTM'.\n\n");  // shown the Linux way
   EXPECT_FALSE(dir.exists(kPage));
 
   refuse = false;
   hst_printf(ctx, "fourth\n");
-  close_history(ctx);
-  messages.close_log();
+  EXPECT_FALSE(close_history(ctx));
   EXPECT_EQ(get(kPage), kPageHeader + "fourth\r\n");
+
+  platform.console.clear();
+  platform.fail = [&](Op op, const std::string&) { return op == Op::write; };
+  hst_printf(ctx, "fifth\n");
+  EXPECT_FALSE(close_history(ctx));
+  EXPECT_EQ(platform.console, "file can't write './HISTORY.HTM'.\n\n");
+  platform.fail = nullptr;
+  hst_printf(ctx, "sixth\n");
+  EXPECT_TRUE(close_history(ctx));
+  messages.close_log();
   EXPECT_EQ(get("LOG.TXT"), "");
 }
 

@@ -33,6 +33,8 @@ class FakePlatform : public PlatformWrapper {
   // Called with each file operation and its path (for read, write and close the path the file
   // was opened with; for rename the new name); true makes it fail.
   std::function<bool(Op, const std::string& path)> fail;
+  // The program's own file as the system would tell it; "": argv[0] as given.
+  std::string program;
 
   FileHandle open_file(const char* path, FileMode mode) override;
   long read_file(FileHandle f, void* buf, size_t n) override;
@@ -42,6 +44,9 @@ class FakePlatform : public PlatformWrapper {
   bool remove_file(const char* path) override;
   bool rename_file(const char* from, const char* to) override;
   bool make_dir(const char* path) override;
+  std::string program_file(const char* argv0) override {
+    return path_from_native(program.empty() ? argv0 : program);
+  }
   DateTime local_time() override { return now; }
   uint32_t tick_count() override;
   bool set_local_time(const DateTime& t) override;

@@ -151,6 +151,8 @@ RunResult run_in_process(const Scenario& sc, const TempDir& dir,
     };
   }
   std::vector<std::string> texts = {sc.program.empty() ? dir.file("vold32") : sc.program};
+  // Where the kernel would say the program lies, whatever argv[0] says.
+  fake.program = fs::path(dir.file(sc.cwd)) / texts[0];
   texts.insert(texts.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& t : texts) argv.push_back(t.data());

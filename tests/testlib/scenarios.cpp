@@ -143,7 +143,7 @@ std::vector<Scenario> make_scenarios() {
       dos32 + "[DIR]\nFATNAME=FAT.DB\nHISTORY=H.HTM\nHISTORYSET=9\nLOG=L.TXT\nOUTDIR=D:\\OUT\\\n",
       dos32 +
           "[DIR]\nHISTORYSET=4\nLOG=L.TXT\nHISTORYPUT=  7abc\nHISTORYDATE=x\nLAST_FROM=-2\n"
-          "OUTDIR=D:\n[OPTION]\nDOMAIN_FLG=1\nDOMAIN_DIR=3\nDIR_MAX=8\nDIR_TIME=1\n"
+          "OUTDIR=made/by/run\n[OPTION]\nDOMAIN_FLG=1\nDOMAIN_DIR=3\nDIR_MAX=8\nDIR_TIME=1\n"
           "SKIP_WWW=\t5\nSKIP_URL=0\nCGI_FILE=2\nSHIFTJIS=0\nCAPITAL_FILE=0\nCAPITAL_DIR=0\n"
           "CAPITAL_DOMAIN=0\nDOMAIN_EXT=.D\nIP_ADDRESS=IP\nROOTHTML=ROOT.HTM\nDOMAIN_SUB=SUB\n",
       dos32 + "[DIR]\nLOG=L.TXT\nOUTDIR=out/sub/\n[OPTION]\nDOMAIN_EXT=0.X\nDOMAIN_SUB=0\n",
@@ -242,7 +242,7 @@ std::vector<Scenario> make_scenarios() {
        "",
        "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=../../キャッシュ/FAT.DB\nOUTDIR=出力/古いウェブ\n"
        "LOG=記録.TXT\nHISTORY=HISTORY.HTM\nHISTORYSET=3\n",
-       {{"-!2"}, {"--version", "-x"}, {"--help"}},
+       {{"-!2"}, {"--version"}, {"--help"}},
        "",
        0,
        [](const TempDir& d) {

@@ -75,14 +75,33 @@ int PosixPlatform::attributes(const char* path) {
 }
 
 bool PosixPlatform::make_dir(const char* path) {
-  return ::mkdir(native_path(path).c_str(), 0777) == 0;
+  const std::string native = native_path(path);
+  std::string rest, last;
+  if (!root_.below(native, rest)) return ::mkdir(native.c_str(), 0777) == 0;
+  const int dir = root_.open_parent(rest, last);
+  const bool ok = dir >= 0 && ::mkdirat(dir, last.c_str(), 0777) == 0;
+  if (dir >= 0) ::close(dir);
+  return ok;
 }
 
 bool PosixPlatform::set_path_time(const char* path, UnixTime time) {
   struct timespec times[2] = {};
   times[0].tv_sec = static_cast<time_t>(time);
   times[1].tv_sec = static_cast<time_t>(time);
-  return ::utimensat(AT_FDCWD, native_path(path).c_str(), times, 0) == 0;
+  const std::string native = native_path(path);
+  std::string rest, last;
+  if (!root_.below(native, rest)) return ::utimensat(AT_FDCWD, native.c_str(), times, 0) == 0;
+  const int dir = root_.open_parent(rest, last);
+  const bool ok = dir >= 0 && ::utimensat(dir, last.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+  if (dir >= 0) ::close(dir);
+  return ok;
+}
+
+bool PosixPlatform::path_write_time(const char* path, UnixTime* write) {
+  struct stat st;
+  if (::stat(native_path(path).c_str(), &st) != 0) return false;
+  *write = st.st_mtim.tv_sec;
+  return true;
 }
 
 bool PosixPlatform::change_dir(const char* path) {

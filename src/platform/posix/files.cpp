@@ -1,13 +1,23 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/posix/posix_platform.h"
 
 namespace volari {
+
+namespace {
+
+bool writes(FileMode mode) {
+  return mode != FileMode::read && mode != FileMode::read_no_link;
+}
+
+}  // namespace
 
 FileHandle PosixPlatform::open_file(const char* path, FileMode mode) {
   const std::string native = native_path(path);
@@ -17,25 +27,35 @@ FileHandle PosixPlatform::open_file(const char* path, FileMode mode) {
     case FileMode::read:
       flags |= O_RDONLY;
       break;
-    case FileMode::write:
-      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+    case FileMode::read_no_link:
+      flags |= O_RDONLY | O_NOFOLLOW;
+      break;
+    case FileMode::write:  // emptied only once it is known to be the file's one name
+      flags |= O_WRONLY | O_CREAT;
       break;
     case FileMode::append:
       flags |= O_WRONLY | O_CREAT | O_APPEND;
       break;
+    case FileMode::create_new:
+      flags |= O_WRONLY | O_CREAT | O_EXCL;
+      break;
   }
+  std::string rest;
+  const bool confined = writes(mode) && root_.below(native, rest);
   int fd;
   do {
-    fd = ::open(native.c_str(), flags, 0666);
+    fd = confined ? root_.open(rest, flags, 0666) : ::open(native.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return kNoFile;
   struct stat st;
   // Windows opens no directory as a file; a device or FIFO is no file to read either. A regular
   // file ignores O_NONBLOCK, so only anything else is switched back to blocking.
-  const bool ok =
-      ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) &&
-      (mode != FileMode::read || S_ISREG(st.st_mode)) &&
-      (S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0);
+  bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) &&
+            (writes(mode) || S_ISREG(st.st_mode)) &&
+            (S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0);
+  // A second name would carry the write to a file outside the confinement.
+  if (ok && confined && S_ISREG(st.st_mode) && st.st_nlink > 1) ok = false;
+  if (ok && mode == FileMode::write && S_ISREG(st.st_mode)) ok = ::ftruncate(fd, 0) == 0;
   if (!ok) {
     ::close(fd);
     return kNoFile;
@@ -93,11 +113,68 @@ bool PosixPlatform::set_file_times(FileHandle f, UnixTime access, UnixTime write
 }
 
 bool PosixPlatform::remove_file(const char* path) {
-  return ::unlink(native_path(path).c_str()) == 0;
+  const std::string native = native_path(path);
+  std::string rest, last;
+  if (!root_.below(native, rest)) return ::unlink(native.c_str()) == 0;
+  const int dir = root_.open_parent(rest, last);
+  const bool ok = dir >= 0 && ::unlinkat(dir, last.c_str(), 0) == 0;
+  if (dir >= 0) ::close(dir);
+  return ok;
 }
 
 bool PosixPlatform::rename_file(const char* from, const char* to) {
-  return ::rename(native_path(from).c_str(), native_path(to).c_str()) == 0;
+  const std::string old_name = native_path(from), new_name = native_path(to);
+  std::string old_rest, new_rest, old_last, new_last;
+  if (!root_.below(old_name, old_rest) || !root_.below(new_name, new_rest)) {
+    return ::rename(old_name.c_str(), new_name.c_str()) == 0;
+  }
+  const int old_dir = root_.open_parent(old_rest, old_last);
+  const int new_dir = old_dir < 0 ? -1 : root_.open_parent(new_rest, new_last);
+  const bool ok =
+      new_dir >= 0 && ::renameat(old_dir, old_last.c_str(), new_dir, new_last.c_str()) == 0;
+  if (old_dir >= 0) ::close(old_dir);
+  if (new_dir >= 0) ::close(new_dir);
+  return ok;
+}
+
+bool PosixPlatform::copy_permissions(FileHandle from, FileHandle to) {
+  struct stat st;
+  return ::fstat(static_cast<int>(from), &st) == 0 &&
+         ::fchmod(static_cast<int>(to), st.st_mode & 07777) == 0;
+}
+
+bool PosixPlatform::confine_writes(const char* dir) {
+  return root_.set(dir[0] == '\0' ? std::string() : native_path(dir));
+}
+
+std::string PosixPlatform::resolve_links(const char* path) {
+  const std::string native = native_path(path);
+  struct stat st;
+  if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* real = ::realpath(native.c_str(), nullptr);
+  if (real == nullptr) return path;
+  const std::string resolved = path_from_native(real);
+  std::free(real);
+  return resolved;
+}
+
+bool PosixPlatform::lock_file(const char* path, FileHandle* lock) {
+  *lock = kNoFile;
+  const int fd = ::open(native_path(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return true;  // nothing there to share
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  *lock = fd;
+  return true;
+}
+
+std::string PosixPlatform::program_file(const char* argv0) {
+  char own[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", own, sizeof own - 1);
+  if (n <= 0) return path_from_native(argv0 ? argv0 : "");
+  return path_from_native(std::string_view(own, static_cast<size_t>(n)));
 }
 
 }  // namespace volari

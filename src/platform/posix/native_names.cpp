@@ -146,4 +146,8 @@ std::string path_for_display(std::string_view program) {
   return replace_separator(program, '\\', '/');
 }
 
+bool drive_letters() {
+  return false;
+}
+
 }  // namespace volari

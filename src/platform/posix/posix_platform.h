@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/posix/native_names.h"
+#include "platform/posix/write_root.h"
 
 namespace volari {
 
@@ -69,10 +71,16 @@ class PosixPlatform final : public Platform {
   bool set_file_times(FileHandle f, UnixTime access, UnixTime write) override;
   bool remove_file(const char* path) override;
   bool rename_file(const char* from, const char* to) override;
+  bool copy_permissions(FileHandle from, FileHandle to) override;
+  bool confine_writes(const char* dir) override;
+  std::string resolve_links(const char* path) override;
+  bool lock_file(const char* path, FileHandle* lock) override;
+  std::string program_file(const char* argv0) override;
 
   int attributes(const char* path) override;
   bool make_dir(const char* path) override;
   bool set_path_time(const char* path, UnixTime time) override;
+  bool path_write_time(const char* path, UnixTime* write) override;
   bool change_dir(const char* path) override;
   bool current_dir(char* out, size_t size) override;
   std::unique_ptr<DirSearch> find_files(const char* pattern) override;
@@ -97,6 +105,7 @@ class PosixPlatform final : public Platform {
  private:
   PosixConsole console_;
   PosixKeys keys_;
+  WriteRoot root_;
 };
 
 }  // namespace volari

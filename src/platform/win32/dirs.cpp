@@ -48,12 +48,12 @@ int Win32Platform::attributes(const char* path) {
 }
 
 bool Win32Platform::make_dir(const char* path) {
-  return CreateDirectoryA(path, nullptr) != 0;
+  return !passes_link(path, false) && CreateDirectoryA(path, nullptr) != 0;
 }
 
 bool Win32Platform::set_path_time(const char* path, UnixTime time) {
   FILETIME ft;
-  if (!unix_to_file_time(time, &ft)) return false;
+  if (!unix_to_file_time(time, &ft) || passes_link(path, true)) return false;
   // Backup semantics is what lets CreateFileA open a directory.
   HANDLE h = CreateFileA(path, FILE_WRITE_ATTRIBUTES,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -62,6 +62,13 @@ bool Win32Platform::set_path_time(const char* path, UnixTime time) {
   const bool ok = SetFileTime(h, nullptr, &ft, &ft) != 0;
   CloseHandle(h);
   return ok;
+}
+
+bool Win32Platform::path_write_time(const char* path, UnixTime* write) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
+  *write = file_time_to_unix(data.ftLastWriteTime);
+  return true;
 }
 
 bool Win32Platform::change_dir(const char* path) {

@@ -50,12 +50,21 @@ UnixTime file_time_to_unix(const FILETIME& ft) {
 FileHandle Win32Platform::open_file(const char* path, FileMode mode) {
   DWORD access = GENERIC_READ;
   DWORD disposition = OPEN_EXISTING;
+  DWORD flags = FILE_ATTRIBUTE_NORMAL;
+  const bool reading = mode == FileMode::read || mode == FileMode::read_no_link;
   switch (mode) {
     case FileMode::read:
       break;
-    case FileMode::write:
+    case FileMode::read_no_link:
+      flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+      break;
+    case FileMode::write:  // emptied only once it is known to be the file's one name
       access = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
-      disposition = CREATE_ALWAYS;
+      disposition = OPEN_ALWAYS;
+      break;
+    case FileMode::create_new:
+      access = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
+      disposition = CREATE_NEW;
       break;
     case FileMode::append:
       // Without FILE_WRITE_DATA every write goes to the end of the file.
@@ -66,20 +75,26 @@ FileHandle Win32Platform::open_file(const char* path, FileMode mode) {
   // Cached files and copies are files: a name that the URL or the index chose must never open
   // a device (a page written to NUL or a serial port is lost, and reported as copied).
   if (mode != FileMode::append && names_device(path)) return kNoFile;
-  HANDLE h =
-      CreateFileA(path, access, kShare, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const bool confined = !reading && !root_.empty();
+  if (confined && passes_link(path, true)) return kNoFile;
+  HANDLE h = CreateFileA(path, access, kShare, nullptr, disposition, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return kNoFile;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool disk = GetFileType(h) == FILE_TYPE_DISK;
+  const bool known = disk && GetFileInformationByHandle(h, &info);
   bool ok = true;
-  if (mode == FileMode::read) {
-    // Only a regular file is one to read: no directory, no device such as CON.
-    BY_HANDLE_FILE_INFORMATION info;
-    ok = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
-         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-  } else if (mode == FileMode::write) {
-    ok = GetFileType(h) == FILE_TYPE_DISK;
-  } else if (mode == FileMode::append && GetFileType(h) == FILE_TYPE_DISK) {
-    LARGE_INTEGER zero = {};
-    ok = SetFilePointerEx(h, zero, nullptr, FILE_END) != 0;
+  if (reading) {
+    // Only a regular file is one to read: no directory, no device such as CON, no link.
+    ok = known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (mode == FileMode::read || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0);
+  } else if (mode != FileMode::append || disk) {
+    // A second name would carry the write to a file outside the confinement.
+    ok = known && (!confined || info.nNumberOfLinks <= 1);
+    if (ok && mode == FileMode::write) ok = SetEndOfFile(h) != 0;
+    if (ok && mode == FileMode::append) {
+      LARGE_INTEGER zero = {};
+      ok = SetFilePointerEx(h, zero, nullptr, FILE_END) != 0;
+    }
   }
   if (!ok) {
     CloseHandle(h);
@@ -148,10 +163,11 @@ bool Win32Platform::set_file_times(FileHandle f, UnixTime access, UnixTime write
 }
 
 bool Win32Platform::remove_file(const char* path) {
-  return DeleteFileA(path) != 0;
+  return !passes_link(path, false) && DeleteFileA(path) != 0;
 }
 
 bool Win32Platform::rename_file(const char* from, const char* to) {
+  if (passes_link(from, false) || passes_link(to, false)) return false;
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 

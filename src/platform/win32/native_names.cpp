@@ -47,4 +47,8 @@ std::string path_for_display(std::string_view program) {
   return std::string(program);
 }
 
+bool drive_letters() {
+  return true;
+}
+
 }  // namespace volari

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -69,10 +70,16 @@ class Win32Platform final : public Platform {
   bool set_file_times(FileHandle f, UnixTime access, UnixTime write) override;
   bool remove_file(const char* path) override;
   bool rename_file(const char* from, const char* to) override;
+  bool copy_permissions(FileHandle from, FileHandle to) override;
+  bool confine_writes(const char* dir) override;
+  std::string resolve_links(const char* path) override;
+  bool lock_file(const char* path, FileHandle* lock) override;
+  std::string program_file(const char* argv0) override;
 
   int attributes(const char* path) override;
   bool make_dir(const char* path) override;
   bool set_path_time(const char* path, UnixTime time) override;
+  bool path_write_time(const char* path, UnixTime* write) override;
   bool change_dir(const char* path) override;
   bool current_dir(char* out, size_t size) override;
   std::unique_ptr<DirSearch> find_files(const char* pattern) override;
@@ -95,8 +102,13 @@ class Win32Platform final : public Platform {
   }
 
  private:
+  // True when `path` lies below the confinement root and a name on its way (with `last_too`,
+  // its own name as well) is a reparse point.
+  bool passes_link(const char* path, bool last_too);
+
   Win32Console console_;
   Win32Keys keys_;
+  std::string root_;  // full path of the confinement root with its '\', or empty
 };
 
 }  // namespace volari
