@@ -110,8 +110,9 @@ class Platform {
   // followed, in program form; else (and when that cannot be told) the path itself.
   virtual std::string resolve_links(const char* path) = 0;
   // Takes an advisory lock tied to `path` (the settings file): false when another process holds
-  // it; else true, with `*lock` to be closed by close_file when done (kNoFile when there is no
-  // file to lock). Nothing is written: POSIX locks the file, Windows takes a named mutex.
+  // it; else true, with `*lock` to be closed by close_file when done (kNoFile when there is
+  // nothing to lock). Nothing is written: POSIX locks the file's folder (which outlives a rewrite
+  // of the file), Windows takes a named mutex.
   virtual bool lock_file(const char* path, FileHandle* lock) = 0;
   // The program's own file in program form: POSIX asks the kernel (/proc/self/exe), Windows the
   // module's file name; `argv0` when the system cannot tell.

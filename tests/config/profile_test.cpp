@@ -50,6 +50,7 @@ const GetCase kGetCases[] = {
     {"key after a line longer than any", "[DIR]\nA=" + std::string(2000, 'c') + "\nX=1\n", "DIR",
      "X", "1"},
     {"0x1A ends the text", "[DIR]\n\x1aKEY=v\n", "DIR", "KEY", "-"},
+    {"an editor's utf-8 mark", "\xEF\xBB\xBF[DIR]\nKEY=v\n", "DIR", "KEY", "v"},
 };
 
 TEST_F(ProfileTest, GetTable) {

@@ -151,8 +151,10 @@ RunResult run_in_process(const Scenario& sc, const TempDir& dir,
     };
   }
   std::vector<std::string> texts = {sc.program.empty() ? dir.file("vold32") : sc.program};
-  // Where the kernel would say the program lies, whatever argv[0] says.
-  fake.program = fs::path(dir.file(sc.cwd)) / texts[0];
+  // Where the kernel would say the program lies, whatever argv[0] says: a bare name was found
+  // through PATH, in the scratch directory.
+  const bool bare = texts[0].find('/') == std::string::npos;
+  fake.program = bare ? dir.file(texts[0]) : (fs::path(dir.file(sc.cwd)) / texts[0]).string();
   texts.insert(texts.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& t : texts) argv.push_back(t.data());

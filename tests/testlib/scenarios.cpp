@@ -3,10 +3,14 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include "testlib/golden.h"
 
 namespace volari::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 // Settings that read cache/FAT.DB and convert into out/, with lines of `dir` and `option` added.
 std::string ini(const std::string& dir = "", const std::string& option = "",
@@ -166,7 +170,7 @@ std::vector<Scenario> make_scenarios() {
                  "",
                  stay,
                  {{"-!1"}},
-                 "",
+                 "out",
                  0,
                  [](const TempDir& d) { d.write_file("out/VOLARI.INI", "[DIR]\nLOG=WRONG\n"); },
                  {},
@@ -266,6 +270,46 @@ std::vector<Scenario> make_scenarios() {
          std::filesystem::rename(d.file("cache/M0TWO001.HTM"), d.file("cache/m0two001.htm"));
          d.write_file("cache/M0two001.HTM", "other");
        }});
+  // A settings file that cannot be rewritten (no settings file is that large): LAST_TIME is not
+  // stored, and the run says so.
+  all.push_back({"settings-not-stored",
+                 "http://aa.bb/a.html - text=a\n",
+                 "",
+                 ini() + ";" + std::string(1 << 20, '-') + "\n",
+                 {{"-v"}}});
+  // Links planted below OUTDIR: a copy replaces a link or a hard link of its own name, a link in a
+  // folder on the way fails the copy, the log and the history page are not written through one,
+  // and a cached file that is a link is missing. Nothing outside is touched.
+  all.push_back({"links-below-outdir",
+                 "http://aa.bb/a.html - text=new-a\nhttp://aa.bb/b.html - text=new-b\n"
+                 "http://cc.dd/c.html - text=new-c\nhttp://aa.bb/s.html LINK.HTM nofile\n",
+                 "",
+                 ini("HISTORYSET=3\n"),
+                 {{}},
+                 "",
+                 0,
+                 [](const TempDir& d) {
+                   d.write_file("secret.txt", "secret\n");
+                   d.write_file("elsewhere/a", "old-a");
+                   d.write_file("elsewhere/b", "old-b");
+                   d.write_file("elsewhere/log", "");
+                   d.write_file("elsewhere/dd/.keep", "");
+                   d.write_file("out/BB/AA.DOM/.keep", "");
+                   fs::create_symlink("../secret.txt", d.file("cache/LINK.HTM"));
+                   fs::create_symlink("../../../elsewhere/a", d.file("out/BB/AA.DOM/A.HTML"));
+                   fs::create_hard_link(d.file("elsewhere/b"), d.file("out/BB/AA.DOM/B.HTML"));
+                   fs::create_symlink("../elsewhere/dd", d.file("out/DD"));
+                   fs::create_symlink("../elsewhere/log", d.file("out/LOG.TXT"));
+                   fs::create_symlink("../elsewhere/hist", d.file("out/HISTORY.HTM"));
+                 },
+                 {},
+                 "",
+                 [](const TempDir& d) {
+                   EXPECT_EQ(d.read_file("elsewhere/a") + d.read_file("elsewhere/b"), "old-aold-b");
+                   EXPECT_EQ(d.read_file("elsewhere/log"), "");
+                   EXPECT_FALSE(fs::exists(d.file("elsewhere/hist")));
+                   EXPECT_FALSE(fs::exists(d.file("elsewhere/dd/CC.DOM")));
+                 }});
   return all;
 }
 

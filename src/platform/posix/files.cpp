@@ -160,7 +160,12 @@ std::string PosixPlatform::resolve_links(const char* path) {
 
 bool PosixPlatform::lock_file(const char* path, FileHandle* lock) {
   *lock = kNoFile;
-  const int fd = ::open(native_path(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  // The folder, not the file: a rewrite renames a new file over the old one, and a lock on the
+  // old one would let the next run in while this one still goes.
+  const std::string file = native_path(resolve_links(path));
+  const size_t slash = file.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return true;  // nothing there to share
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
