@@ -7,7 +7,8 @@
 #
 # Environment: BUILD (build directory, default build-bench; relative to the repository),
 # BENCH_DIR (scratch directory, default $BUILD/bench-run), RUNS (timed runs of each, default 5),
-# INDEX_BENCH (0 skips the index-scan benchmark).
+# INDEX_BENCH (0 skips the index-scan benchmark), LOCAL_LINKS and MANIFEST (the settings keys,
+# default 0).
 set -euo pipefail
 
 N=${1:-20000}
@@ -140,6 +141,8 @@ DOMAIN_EXT=.DOM
 IP_ADDRESS=00
 ROOTHTML=INDEX.HTM
 SHIFTJIS=1
+LOCAL_LINKS=${LOCAL_LINKS:-0}
+MANIFEST=${MANIFEST:-0}
 INI
 }
 remove_outputs() {

@@ -77,6 +77,7 @@ struct Settings {
   int flg_debug = 0;
   int flg_test = 0;
   int flg_history_db = 0;
+  int flg_local_links = 0;  // LOCAL_LINKS: links in pages lead into the copy
 
   // Beside the record.
   OutDirState out_dir_state = OutDirState::entered;

@@ -23,9 +23,23 @@ bool is_text_file(std::string_view out_path) {
   return ext == "TXT";
 }
 
+// `bytes` with their links rewritten when there is a rewriter (into `held`, which the result may
+// point into); `finish` takes what the rewriter still holds at the end of the page.
+std::string_view linked(LinkRewriter* links, std::string_view bytes, std::string& held,
+                        bool finish = false) {
+  if (links == nullptr) return bytes;
+  held.clear();
+  if (finish) {
+    links->finish(held);
+  } else {
+    links->rewrite_line(bytes, held);
+  }
+  return held;
+}
+
 bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_path,
-                  FileReplacement& out, const ServerSaid& server, TitleFinder& title,
-                  Charset& charset) {
+                  FileReplacement& out, const ServerSaid& server, LinkRewriter* links,
+                  TitleFinder& title, Charset& charset) {
   OutputState& st = ctx.state;
   const int debug = ctx.settings.flg_debug;
   if (!st.text_in.open_with_head(cache_path, kPageHead, st.head)) return false;
@@ -44,14 +58,17 @@ bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_pa
         conversion, reinterpret_cast<const unsigned char*>(st.copybuf), n, st.converted);
     const char* line = reinterpret_cast<const char*>(st.converted);
     if (debug >= 3) ctx.messages.verbose_printf("cache  =%s\n", line);
+    std::string_view written(line, converted);
     if (markup && rewrite_charset_declarations(declarations, charset, st.converted, converted,
                                                st.rewritten) > 0) {
-      if (!st.text_out.write(st.rewritten.data(), st.rewritten.size())) ok = false;
-    } else if (!st.text_out.write(line, converted)) {
-      ok = false;
+      written = st.rewritten;
     }
+    written = linked(links, written, st.linked);
+    if (!st.text_out.write(written.data(), written.size())) ok = false;
     title.see(st.converted, converted);
   }
+  const std::string_view rest = linked(links, {}, st.linked, true);
+  if (ok && !st.text_out.write(rest.data(), rest.size())) ok = false;
   if (st.text_in.read_failed()) ok = false;
   // The times go on once every byte is out, through the same handles: no second open.
   if (ok && st.text_out.flush()) {
@@ -63,7 +80,7 @@ bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_pa
 }
 
 bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_path,
-                    FileReplacement& out, TitleFinder& title) {
+                    FileReplacement& out, LinkRewriter* links, TitleFinder& title) {
   Platform& p = ctx.platform;
   char* buf = ctx.state.copybuf;
   const FileHandle src = p.open_file(cache_path, FileMode::read_no_link);
@@ -77,13 +94,22 @@ bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_
     const size_t chunk = remaining < static_cast<int64_t>(kCopyBufferSize)
                              ? static_cast<size_t>(remaining)
                              : kCopyBufferSize;
-    if (p.read_file(src, buf, chunk) != static_cast<long>(chunk) ||
-        p.write_file(dst, buf, chunk) != static_cast<long>(chunk)) {
+    if (p.read_file(src, buf, chunk) != static_cast<long>(chunk)) {
+      ok = false;
+      break;
+    }
+    const std::string_view written = linked(links, {buf, chunk}, ctx.state.linked);
+    if (p.write_file(dst, written.data(), written.size()) != static_cast<long>(written.size())) {
       ok = false;
       break;
     }
     title.see(reinterpret_cast<const unsigned char*>(buf), chunk);
     remaining -= static_cast<int64_t>(chunk);
+  }
+  const std::string_view rest = linked(links, {}, ctx.state.linked, true);
+  if (ok && !rest.empty() &&
+      p.write_file(dst, rest.data(), rest.size()) != static_cast<long>(rest.size())) {
+    ok = false;
   }
   // The times go on after the last write, through the same handle: no second open.
   if (ok) copy_file_times(p, src, dst);
@@ -95,7 +121,7 @@ bool copy_as_binary(OutputContext& ctx, const char* cache_path, const char* out_
 }  // namespace
 
 CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const char* cache_path,
-                           const char* out_path, const ServerSaid& server) {
+                           const char* out_path, const ServerSaid& server, LinkRewriter* links) {
   if (ctx.settings.flg_debug >= 1) {
     ctx.messages.verbose_printf("%s -> %s\n", path_for_display(cache_path).c_str(),
                                 path_for_display(out_path).c_str());
@@ -104,8 +130,9 @@ CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const ch
   const bool text = !flags.graphic && ctx.settings.flg_shiftjis != 0;
   CopyResult result;
   FileReplacement out(ctx.platform);  // removes what a failed copy wrote
-  result.ok = text ? copy_as_text(ctx, cache_path, out_path, out, server, title, result.charset)
-                   : copy_as_binary(ctx, cache_path, out_path, out, title);
+  result.ok =
+      text ? copy_as_text(ctx, cache_path, out_path, out, server, links, title, result.charset)
+           : copy_as_binary(ctx, cache_path, out_path, out, links, title);
   if (!result.ok)
     ctx.messages.msg_printf(ja::kCopyFailedFormat, path_for_display(out_path).c_str());
   result.title = title.title();

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "mapping/entry_flags.h"
+#include "output/link_rewrite.h"
 #include "output/output_state.h"
 #include "output/page_encoding.h"
 
@@ -42,8 +43,11 @@ constexpr size_t kPageHead = 1 << 20;
 //     only when it was.
 //   - The destination gets the source's access and write times (whole seconds) through its open
 //     handle after the last write; a failure there leaves the times and still counts as success.
+//   - With `links` (LOCAL_LINKS, a page), every line as written (or every chunk of a binary copy,
+//     with SHIFTJIS=0) goes through the link rewriter: the copy's links lead into the copy.
 // Debug: level 1 "%s -> %s\n"; level 3 "copybuf=%s\n" and "cache  =%s\n" per text line.
 CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const char* cache_path,
-                           const char* out_path, const ServerSaid& server = {});
+                           const char* out_path, const ServerSaid& server = {},
+                           LinkRewriter* links = nullptr);
 
 }  // namespace volari

@@ -24,6 +24,7 @@ struct OutputState {
   unsigned char converted[kCopyBufferSize] = {};  // a text line converted
   std::vector<char> head;                         // the start of a text-mode page, as read
   std::string rewritten;                          // a line with its declarations rewritten
+  std::string linked;                             // a line or chunk with its links rewritten
   TextFile hst;                                   // the history page: a run's first line to its end
   bool hst_failed = false;                        // it could not be opened or written this run
   TextFile text_in;                               // the two sides of a text-mode copy, kept here so

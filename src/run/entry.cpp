@@ -5,17 +5,13 @@
 #include "mapping/map_url.h"
 #include "output/copy.h"
 #include "output/history.h"
+#include "output/link_rewrite.h"
 #include "support/keys.h"
 #include "support/sjis.h"
 
 namespace volari {
 
 namespace {
-
-// Field by field from the year down; seconds are never compared.
-bool older_than(PackedTime file, PackedTime last) {
-  return (file >> 5) < (last >> 5);
-}
 
 void trace_time(Messages& m, const char* label, PackedTime t) {
   m.verbose_printf("%s%s\n", label, long_date_time(t).c_str());
@@ -79,8 +75,14 @@ EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string&
   if (s.flg_test == 0) {
     OutputContext out = run.output_context();
     const ServerSaid server{entry.record.charset, entry.record.content_type};
-    const CopyResult copy =
-        copy_cache_file(out, u.flags, cache_path.c_str(), u.out_path.c_str(), server);
+    std::optional<LinkRewriter> links;
+    if (s.flg_local_links != 0 && !u.flags.graphic) {
+      links.emplace(entry.url, u.out_path, [&run](const std::string& url) {
+        return run.link_targets.find(run.platform, run.settings, url);
+      });
+    }
+    const CopyResult copy = copy_cache_file(out, u.flags, cache_path.c_str(), u.out_path.c_str(),
+                                            server, links ? &*links : nullptr);
     if (!copy.ok) {
       const PackedTime cached = file_time_packed(run.platform, cache_path.c_str());
       run.oldest_failed_copy = std::min(cached, run.oldest_failed_copy.value_or(cached));
@@ -132,6 +134,10 @@ void convert_entry(Run& run, const CacheEntry& entry, int index) {
 }
 
 }  // namespace
+
+bool older_than(PackedTime file, PackedTime last) {
+  return (file >> 5) < (last >> 5);
+}
 
 bool cache_name_escapes(const char* name) {
   if (name[0] == '\\' || name[0] == '/') return true;

@@ -11,6 +11,10 @@ namespace volari {
 // at which it was seen and the rest are left alone).
 bool convert_batch(Run& run, const EntryBatch& batch);
 
+// LAST_FROM's test: a cached file time before LAST_TIME, field by field from the year down;
+// seconds are never compared.
+bool older_than(PackedTime file, PackedTime last);
+
 // True for a cache file name that could reach outside the cache directory: an absolute name
 // (leading '\' or '/', or a drive letter) or one with a ".." component. Such an entry is taken as
 // a missing cache file.

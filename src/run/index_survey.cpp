@@ -4,6 +4,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "mapping/map_url.h"
 #include "run/entry.h"
 #include "support/sjis.h"
 
@@ -56,6 +57,18 @@ void survey_index(Run& run) {
     }
   }
   close_index(reader, run.platform);
+  if (run.settings.flg_local_links == 0) return;
+  // The entries this run converts, as convert_entry will decide.
+  for (auto& [url, held] : best) {
+    look_up_time(run, held);
+    if (!held.time) continue;
+    if (run.settings.flg_last_from != 0 &&
+        older_than(packed_local(run.platform, *held.time), run.settings.flg_last_time)) {
+      continue;
+    }
+    MappedUrl u = map_url(run.settings, url);
+    if (u.outcome == MapOutcome::mapped) run.link_targets.add(u.out_path);
+  }
 }
 
 }  // namespace volari

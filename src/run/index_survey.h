@@ -8,8 +8,10 @@
 
 namespace volari {
 
-// Fills run.superseded. Reads the index with a reader of its own, silently and without polling
-// the keyboard; a file that cannot be read leaves it empty (the run itself then reports it).
+// Fills run.superseded, and with LOCAL_LINKS run.link_targets with the output path of every entry
+// the run will convert (cache file there, LAST_FROM, URL kinds, target host, name filters). Reads
+// the index with a reader of its own, silently and without polling the keyboard; a file that
+// cannot be read leaves both empty (the run itself then reports it).
 void survey_index(Run& run);
 
 }  // namespace volari

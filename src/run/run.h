@@ -12,6 +12,7 @@
 #include "index/index_reader.h"
 #include "output/output_state.h"
 #include "platform/platform.h"
+#include "run/link_targets.h"
 #include "run/run_counters.h"
 #include "support/case_lookup.h"
 #include "support/disk.h"
@@ -42,6 +43,7 @@ class Run final : public HistoryKeySink {
   // another record of the same URL is converted for.
   std::vector<bool> superseded;
   uint32_t entries_read = 0;
+  LinkTargets link_targets;  // filled by the survey when LOCAL_LINKS is on
 
   // The run clock: local time and tick count at the start.
   DateTime start_time;

@@ -106,11 +106,14 @@ std::optional<UnixTime> file_write_time(Platform& platform, const char* path) {
   return ok ? std::optional<UnixTime>(write) : std::nullopt;
 }
 
+PackedTime packed_local(Platform& platform, UnixTime time) {
+  DateTime local;
+  return platform.to_local(time, &local) ? pack_date_time(local) : 0;
+}
+
 PackedTime file_time_packed(Platform& platform, const char* path) {
   const std::optional<UnixTime> when = file_write_time(platform, path);
-  DateTime local;
-  if (!when || !platform.to_local(*when, &local)) return 0;
-  return pack_date_time(local);
+  return when ? packed_local(platform, *when) : 0;
 }
 
 bool copy_file_times(Platform& platform, FileHandle source, FileHandle destination) {

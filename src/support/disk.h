@@ -40,6 +40,8 @@ PackedTime pack_date_time(const DateTime& t);
 PackedTime now_packed(Platform& platform);
 // The last-write time of a file, or nothing when it cannot be read.
 std::optional<UnixTime> file_write_time(Platform& platform, const char* path);
+// A time in local time, packed; 0 when it cannot be converted.
+PackedTime packed_local(Platform& platform, UnixTime time);
 // The last-write time of a file in local time, packed; 0 when the file cannot be read.
 PackedTime file_time_packed(Platform& platform, const char* path);
 // Gives `destination` the access and write times of `source` (whole seconds); false on failure.

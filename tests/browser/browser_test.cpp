@@ -133,5 +133,44 @@ TEST(Browser, JapaneseNamesAreFound) {
   transcript(sc);
 }
 
+// LOCAL_LINKS: a small site clicked through. Every link and image whose target is in the copy
+// loads its file, whatever spelling led to it; every other one is its absolute URL.
+TEST(Browser, LocalLinksLeadIntoTheCopy) {
+  ASSERT_EQ(browser_missing(), "");
+  const std::string img = "http://a.example/img/logo.gif - gen=64\n";
+  const std::pair<const char*, const char*> pages[] = {
+      {"index.html",
+       "<a href=http://A.EXAMPLE:80/sub/page.html>abs</a> <img src='/img/logo.gif'>"
+       "<a href=\"SUB/PAGE.HTML#p\">case</a> <a href=\"/%7Eu/\">tilde</a> <a href=#top>top</a>"
+       "<a href=http://c.example/x.html?a=1&amp;b=2>away</a><img usemap=#m src=img/logo.gif>"
+       "<map name=m><area href=\"sub/based.html\"></map>"},
+      {"sub/page.html", "<a href=../index.html>up</a>\n<a\nhref = \"../frames.html\">frames</a>"},
+      {"sub/based.html", "<base href=\"http://a.example/\"><a href=index.html>base</a>"},
+      {"frames.html", "<frameset><frame src=index.html><frame src=http://b.example/></frameset>"},
+      {"~u/", "<a href=http://a.example/index.html>home</a>"},
+  };
+  Scenario sc{"browser-links", img, "",
+              "[DOS32]\nDIR=DIR\nOPTION=OPTION\n[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=out\n"
+              "HISTORY=\n[OPTION]\nDOMAIN_EXT=.DOM\nLOCAL_LINKS=1\nROOTHTML=INDEX.HTM\n"};
+  for (const auto& [path, body] : pages) {
+    sc.cache += "http://a.example/" + std::string(path) + " - text=" +
+                manifest_escape(std::string("<html>") + body + "</html>\n") + "\n";
+  }
+  sc.inspect = [&pages](const TempDir& dir) {
+    const std::string site = dir.file("out/EXAMPLE/A.DOM/");
+    const std::vector<PageView> views =
+        view_in_browser({site + "INDEX.HTML", site + "SUB/PAGE.HTML", site + "SUB/BASED.HTML",
+                         site + "FRAMES.HTML", site + "~U/INDEX.HTM"});
+    const std::vector<size_t> found = {7, 2, 1, 1, 1};
+    for (size_t i = 0; i < views.size(); ++i) {
+      EXPECT_EQ(views[i].found.size(), found[i]) << pages[i].first;
+      EXPECT_TRUE(views[i].missing.empty()) << pages[i].first << ": " << views[i].missing[0];
+    }
+    EXPECT_EQ(views[0].remote, std::vector<std::string>{"http://c.example/x.html?a=1&b=2"});
+    EXPECT_EQ(views[3].remote, std::vector<std::string>{"http://b.example/"});
+  };
+  transcript(sc);
+}
+
 }  // namespace
 }  // namespace volari::testing

@@ -19,8 +19,9 @@ constexpr char kChromium[] = "/usr/bin/chromium";
 // encoding of the page around it): a copy of it beside it, with a script appended that notes, URL-
 // encoded, per page a line "i charset text" and per link a line "i +|-|= url" (loads, does not
 // load, is not local), and goes on to the next copy; the last goes to a report page, which
-// --dump-dom prints. The notes wait in localStorage, which all local pages share.
-constexpr char kNote[] = R"(<script>(function () {
+// --dump-dom prints. The notes wait in localStorage, which all local pages share. A frameset
+// takes no script after it: there the note goes before it and waits for the document.
+constexpr char kNote[] = R"(<script>WHEN(function () {
   const say = (...f) => localStorage.setItem('r', (localStorage.getItem('r') || '') +
                                                       f.map(encodeURIComponent).join(' ') + '\n');
   const loads = (url) => {
@@ -35,7 +36,7 @@ constexpr char kNote[] = R"(<script>(function () {
     if (url) say(INDEX, url.startsWith('file:') ? (loads(url) ? '+' : '-') : '=', url);
   }
   location.replace(NEXT);
-})();</script>)";
+});</script>)";
 
 constexpr char kReport[] = R"(<!DOCTYPE html><meta charset="utf-8"><pre id="out"></pre><script>
 document.getElementById('out').textContent = localStorage.getItem('r');</script>)";
@@ -90,7 +91,15 @@ std::vector<PageView> view_in_browser(const std::vector<std::string>& files) {
     const std::string next = i + 1 < files.size() ? copies[i + 1] : dir.file("report.html");
     note.replace(note.find("NEXT"), 4, "'" + file_url(next) + "'");
     std::ifstream in(files[i], std::ios::binary);
-    std::ofstream(copies[i], std::ios::binary) << in.rdbuf() << note;
+    std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string lower = page;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const size_t frameset = lower.find("<frameset");
+    const bool early = frameset != std::string::npos;
+    note.replace(note.find("WHEN"), 4,
+                 early ? "(f => addEventListener('DOMContentLoaded', f))" : "(f => f())");
+    page.insert(early ? frameset : page.size(), note);
+    std::ofstream(copies[i], std::ios::binary) << page;
   }
   const ProcessResult r =
       run_process({kChromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",

@@ -1,0 +1,211 @@
+#include "output/html_tags.h"
+
+#include <cstring>
+#include <utility>
+
+namespace volari {
+
+namespace {
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+bool is_alpha(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Elements whose contents are text to the browser, never tags.
+bool is_raw_text(std::string_view name) {
+  static constexpr std::string_view kRawText[] = {"script", "style", "xmp", "textarea"};
+  for (const std::string_view raw : kRawText) {
+    if (equals_ignoring_case(name, raw)) return true;
+  }
+  return false;
+}
+
+// Parses the start tag at the beginning of `s` ("<" and a letter) into `tag`; its length in
+// bytes, or 0 when `s` ends before the tag does.
+size_t parse_start_tag(std::string_view s, StartTag& tag) {
+  tag.attributes.clear();
+  tag.remove = false;
+  size_t i = 1;
+  while (i < s.size() && !is_blank(s[i]) && s[i] != '/' && s[i] != '>') ++i;
+  tag.name = s.substr(1, i - 1);
+  for (;;) {
+    const size_t lead = i;
+    while (i < s.size() && (is_blank(s[i]) || s[i] == '/')) ++i;
+    if (i >= s.size()) return 0;
+    if (s[i] == '>') return i + 1;
+    TagAttribute& a = tag.attributes.emplace_back();
+    a.lead = lead;
+    const size_t name_begin = i++;  // a name may begin with '='
+    while (i < s.size() && !is_blank(s[i]) && s[i] != '/' && s[i] != '>' && s[i] != '=') ++i;
+    a.name = s.substr(name_begin, i - name_begin);
+    a.name_end = a.end = i;
+    size_t j = i;
+    while (j < s.size() && is_blank(s[j])) ++j;
+    if (j >= s.size()) return 0;
+    if (s[j] != '=') continue;
+    ++j;
+    while (j < s.size() && is_blank(s[j])) ++j;
+    if (j >= s.size()) return 0;
+    a.has_value = true;
+    a.value_begin = j;
+    if (s[j] == '"' || s[j] == '\'') {
+      const size_t close = s.find(s[j], j + 1);
+      if (close == std::string_view::npos) return 0;
+      a.value = s.substr(j + 1, close - j - 1);
+      a.end = close + 1;
+    } else {
+      size_t k = j;
+      while (k < s.size() && !is_blank(s[k]) && s[k] != '>') ++k;
+      if (k >= s.size()) return 0;
+      a.value = s.substr(j, k - j);
+      a.end = k;
+    }
+    i = a.end;
+  }
+}
+
+// True when `have` (from a '<' to the end of the data) may still grow into "</name".
+bool may_begin_end_tag(std::string_view have, std::string_view name) {
+  if (have.size() < 2) return true;
+  const size_t n = have.size() - 2;
+  return have[1] == '/' && n <= name.size() &&
+         equals_ignoring_case(have.substr(2), name.substr(0, n));
+}
+
+}  // namespace
+
+TagAttribute* StartTag::find(std::string_view attribute_name) {
+  for (TagAttribute& a : attributes) {
+    if (equals_ignoring_case(a.name, attribute_name)) return &a;
+  }
+  return nullptr;
+}
+
+void TagScanner::feed(std::string_view line, std::string& out) {
+  if (held_.empty()) {
+    held_.assign(line.substr(scan(line, out)));
+  } else {
+    std::string data = std::move(held_);
+    data.append(line);
+    held_.assign(data, scan(data, out));
+  }
+  if (held_.size() > kMaxHeldTag) finish(out);
+}
+
+void TagScanner::finish(std::string& out) {
+  out += held_;
+  held_.clear();
+}
+
+// Returns how many bytes of `d` are done; the rest must wait for more.
+size_t TagScanner::scan(std::string_view d, std::string& out) {
+  size_t i = 0;
+  size_t done = 0;  // d[done, i) is unchanged and not yet written
+  const auto flush = [&](size_t to) {
+    out.append(d.data() + done, to - done);
+    done = to;
+    return to;
+  };
+  while (i < d.size()) {
+    if (state_ == State::text) {
+      const void* p = std::memchr(d.data() + i, '<', d.size() - i);
+      if (p == nullptr) break;
+      const size_t lt = static_cast<const char*>(p) - d.data();
+      if (lt + 1 >= d.size()) return flush(lt);
+      const char c = d[lt + 1];
+      if (is_alpha(c)) {
+        const size_t len = parse_start_tag(d.substr(lt), tag_);
+        if (len == 0) return flush(lt);
+        flush(lt);
+        on_tag_(tag_);
+        write_tag(d.substr(lt, len), out);
+        i = done = lt + len;
+        if (!tag_.remove && is_raw_text(tag_.name)) {
+          state_ = State::raw_text;
+          raw_end_.assign(tag_.name);
+        }
+      } else if (c == '!') {
+        const std::string_view start = d.substr(lt, 4);
+        if (start.size() < 4 && std::string_view("<!--").substr(0, start.size()) == start) {
+          return flush(lt);
+        }
+        state_ = start == "<!--" ? State::comment : State::declaration;
+        i = lt + 2;  // so that "<!-->" ends where it begins
+      } else if (c == '/' || c == '?') {
+        state_ = State::declaration;
+        i = lt + 2;
+      } else {
+        i = lt + 1;
+      }
+    } else if (state_ == State::comment) {
+      const size_t close = d.find("-->", i);
+      if (close == std::string_view::npos) {
+        size_t keep = 0;  // a "--" at the end may close with the next line
+        while (keep < 2 && keep < d.size() - i && d[d.size() - 1 - keep] == '-') ++keep;
+        return flush(d.size() - keep);
+      }
+      i = close + 3;
+      state_ = State::text;
+    } else if (state_ == State::declaration) {
+      const void* p = std::memchr(d.data() + i, '>', d.size() - i);
+      if (p == nullptr) break;
+      i = static_cast<const char*>(p) - d.data() + 1;
+      state_ = State::text;
+    } else {
+      i = scan_raw_text(d, i);
+      if (state_ == State::raw_text && i < d.size()) return flush(i);
+    }
+  }
+  return flush(d.size());
+}
+
+// Looks for the end tag of the raw-text element from d[i]: its '<' (state back to text), the
+// size of `d` when there is none, or the '<' of a possible beginning of it at the end of `d`.
+size_t TagScanner::scan_raw_text(std::string_view d, size_t i) {
+  while (i < d.size()) {
+    const void* p = std::memchr(d.data() + i, '<', d.size() - i);
+    if (p == nullptr) break;
+    const size_t lt = static_cast<const char*>(p) - d.data();
+    const std::string_view have = d.substr(lt, raw_end_.size() + 3);
+    if (have.size() < raw_end_.size() + 3) {
+      if (may_begin_end_tag(have, raw_end_)) return lt;
+    } else if (have[1] == '/' && equals_ignoring_case(have.substr(2, raw_end_.size()), raw_end_) &&
+               (is_blank(have.back()) || have.back() == '/' || have.back() == '>')) {
+      state_ = State::text;
+      return lt;
+    }
+    i = lt + 1;
+  }
+  return d.size();
+}
+
+void TagScanner::write_tag(std::string_view bytes, std::string& out) const {
+  if (tag_.remove) return;
+  size_t pos = 0;
+  for (const TagAttribute& a : tag_.attributes) {
+    if (a.remove) {
+      out.append(bytes.substr(pos, a.lead - pos));
+    } else if (a.replace) {
+      const size_t at = a.has_value ? a.value_begin : a.name_end;
+      out.append(bytes.substr(pos, at - pos));
+      out += a.has_value ? "\"" : "=\"";
+      std::string_view value = *a.replace;
+      for (size_t quote; (quote = value.find('"')) != std::string_view::npos;) {
+        out.append(value.substr(0, quote));
+        out += "&quot;";
+        value.remove_prefix(quote + 1);
+      }
+      out.append(value);
+      out += '"';
+    } else {
+      continue;
+    }
+    pos = a.end;
+  }
+  out.append(bytes.substr(pos));
+}
+
+}  // namespace volari

@@ -1,0 +1,229 @@
+#include "output/link_rewrite.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "mapping/url_resolve.h"
+#include "platform/cp932.h"
+
+namespace volari {
+
+namespace {
+
+struct LinkAttribute {
+  std::string_view tag;
+  std::string_view attribute;
+};
+
+constexpr LinkAttribute kLinkAttributes[] = {
+    {"a", "href"},        {"area", "href"},       {"link", "href"},        {"img", "src"},
+    {"frame", "src"},     {"iframe", "src"},      {"script", "src"},       {"embed", "src"},
+    {"input", "src"},     {"body", "background"}, {"table", "background"}, {"tr", "background"},
+    {"td", "background"}, {"th", "background"}};
+
+// How a text is written into a link: a path in the copy ('\' separating names), the fragment,
+// or an absolute URL.
+enum class Escape { path, fragment, url };
+
+// Stands in sjis_to_utf8's output for a byte that is no Shift-JIS character: 0xFF never occurs
+// in UTF-8.
+constexpr unsigned char kBadByte = 0xFF;
+
+void append_percent(unsigned char c, std::string& out, const char* mark = "%") {
+  static const char kHex[] = "0123456789ABCDEF";
+  out += mark;
+  out += kHex[c >> 4];
+  out += kHex[c & 15];
+}
+
+bool is_name_safe(unsigned char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  switch (c) {
+    case '-':
+    case '.':
+    case '_':
+    case '~':
+    case '!':
+    case '$':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case '=':
+    case '@':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Printable ASCII that neither HTML nor a browser would read otherwise ('\' is a separator
+// to browsers of today).
+bool is_url_safe(unsigned char c) {
+  return c > ' ' && c < 0x7F && c != '"' && c != '<' && c != '>' && c != '&' && c != '\\';
+}
+
+void append_escaped(std::string_view text, Escape how, std::string& out) {
+  std::string utf8;
+  if (how != Escape::url) {
+    // In UTF-8 a 0x5C byte is always '\' itself, never half of a character.
+    utf8 = sjis_to_utf8(text, [](unsigned char c, std::string& s) {
+      s += static_cast<char>(kBadByte);
+      s += static_cast<char>(c);
+    });
+    text = utf8;
+  }
+  for (size_t i = 0; i < text.size(); ++i) {
+    const size_t run = i;
+    if (how == Escape::path) {
+      while (i < text.size() && is_name_safe(static_cast<unsigned char>(text[i]))) ++i;
+    } else {
+      while (i < text.size() && is_url_safe(static_cast<unsigned char>(text[i]))) ++i;
+    }
+    out.append(text.substr(run, i - run));
+    if (i == text.size()) break;
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (how == Escape::path && (c == '\\' || c == '/')) {
+      out += '/';
+    } else if (how != Escape::url && c == kBadByte && i + 1 < text.size()) {
+      // Such a byte is stored as "%XX" in a name on disk.
+      append_percent(static_cast<unsigned char>(text[++i]), out, how == Escape::path ? "%25" : "%");
+    } else if (how != Escape::path && c == '&') {
+      out += "&amp;";
+    } else if (how == Escape::url && c >= 0x80) {
+      // The URL's own bytes, double-byte characters whole.
+      const size_t n = sjis_char_length(reinterpret_cast<const unsigned char*>(text.data()) + i,
+                                        text.size() - i);
+      for (size_t k = 0; k < n; ++k) append_percent(static_cast<unsigned char>(text[i + k]), out);
+      i += n - 1;
+    } else {
+      append_percent(c, out);
+    }
+  }
+}
+
+size_t char_length(std::string_view s, size_t i) {
+  return sjis_char_length(reinterpret_cast<const unsigned char*>(s.data()) + i, s.size() - i);
+}
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// Finds the URL in the CONTENT of a refresh ("5; URL=page.htm", "0;url='x'", "3, x.htm").
+bool refresh_url(std::string_view content, size_t& begin, size_t& end) {
+  size_t i = 0;
+  while (i < content.size() && is_blank(content[i])) ++i;
+  while (i < content.size() && ((content[i] >= '0' && content[i] <= '9') || content[i] == '.')) {
+    ++i;
+  }
+  while (i < content.size() && is_blank(content[i])) ++i;
+  if (i < content.size() && (content[i] == ';' || content[i] == ',')) ++i;
+  while (i < content.size() && is_blank(content[i])) ++i;
+  if (equals_ignoring_case(content.substr(i, 3), "url")) {
+    size_t j = i + 3;
+    while (j < content.size() && is_blank(content[j])) ++j;
+    if (j < content.size() && content[j] == '=') {
+      i = j + 1;
+      while (i < content.size() && is_blank(content[i])) ++i;
+    }
+  }
+  end = content.size();
+  if (i < end && (content[i] == '\'' || content[i] == '"')) {
+    end = std::min(end, content.find(content[i], i + 1));
+    ++i;
+  }
+  while (end > i && is_blank(content[end - 1])) --end;
+  begin = i;
+  return begin < end;
+}
+
+}  // namespace
+
+std::string relative_link(std::string_view from, std::string_view to) {
+  size_t common = 0;  // just after the last separator up to which both are the same
+  for (size_t i = 0; i < from.size();) {
+    const size_t n = char_length(from, i);
+    if (from.substr(i, n) != to.substr(i, n)) break;
+    if (from[i] == '\\' || from[i] == '/') common = i + 1;
+    i += n;
+  }
+  std::string out;
+  for (size_t i = common; i < from.size(); i += char_length(from, i)) {
+    if (from[i] == '\\' || from[i] == '/') out += "../";
+  }
+  append_escaped(to.substr(common), Escape::path, out);
+  return out;
+}
+
+LinkRewriter::LinkRewriter(std::string page_url, std::string page_path, LinkLookup lookup)
+    : base_(std::move(page_url)),
+      page_path_(std::move(page_path)),
+      lookup_(std::move(lookup)),
+      scanner_([this](StartTag& tag) { on_tag(tag); }) {
+  if (const auto self = resolve_link(base_, "")) self_url_ = self->url;
+}
+
+std::optional<std::string> LinkRewriter::rewrite_value(std::string_view value) const {
+  const std::optional<ResolvedLink> link = resolve_link(base_, value);
+  if (!link) return std::nullopt;
+  std::string out;
+  const bool self = link->url == self_url_;
+  if (!self || link->fragment.empty()) {
+    const std::optional<std::string> path = self      ? std::optional<std::string>(page_path_)
+                                            : lookup_ ? lookup_(link->url)
+                                                      : std::nullopt;
+    if (path) {
+      out = relative_link(page_path_, *path);
+    } else {
+      append_escaped(link->url, Escape::url, out);
+    }
+  }
+  if (!link->fragment.empty()) {
+    out += '#';
+    append_escaped(std::string_view(link->fragment).substr(1), Escape::fragment, out);
+  }
+  return out;
+}
+
+void LinkRewriter::on_tag(StartTag& tag) {
+  if (tag.attributes.empty()) return;
+  if (equals_ignoring_case(tag.name, "base")) {
+    const TagAttribute* href = tag.find("href");
+    const std::optional<ResolvedLink> link =
+        href != nullptr && href->has_value ? resolve_link(base_, href->value) : std::nullopt;
+    if (!link) return;
+    base_ = link->url;
+    tag.remove = true;
+    for (const TagAttribute& a : tag.attributes) tag.remove &= equals_ignoring_case(a.name, "href");
+    for (TagAttribute& a : tag.attributes) a.remove = equals_ignoring_case(a.name, "href");
+    return;
+  }
+  for (const LinkAttribute& link : kLinkAttributes) {
+    if (!equals_ignoring_case(tag.name, link.tag)) continue;
+    TagAttribute* a = tag.find(link.attribute);
+    if (a == nullptr || !a->has_value) return;
+    if (std::optional<std::string> value = rewrite_value(a->value)) a->replace = std::move(value);
+    return;
+  }
+  if (!equals_ignoring_case(tag.name, "meta")) return;
+  const TagAttribute* equiv = tag.find("http-equiv");
+  TagAttribute* content = tag.find("content");
+  size_t begin = 0;
+  size_t end = 0;
+  if (equiv == nullptr || !equals_ignoring_case(equiv->value, "refresh") || content == nullptr ||
+      !refresh_url(content->value, begin, end)) {
+    return;
+  }
+  if (const auto url = rewrite_value(content->value.substr(begin, end - begin))) {
+    std::string value(content->value.substr(0, begin));
+    value += *url;
+    value.append(content->value.substr(end));
+    content->replace = std::move(value);
+  }
+}
+
+}  // namespace volari
