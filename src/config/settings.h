@@ -66,6 +66,7 @@ struct Settings {
   int flg_cap_file = 1;
   int flg_cap_dir = 1;
   int flg_cap_dom = 1;
+  int flg_hst_visits = 0;  // HISTORY_VISITS: history mode lists last visits, newest first
   int flg_skip_www = 15;
   int flg_skip_url = 6;
   int flg_cgi_file = 0;

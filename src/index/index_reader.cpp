@@ -149,7 +149,9 @@ bool parse_page(IndexReader& reader, const PageBuffer& page, const PageScan& sca
       if (std::memchr(p + key, 0, size - key)) {
         const char* url = reinterpret_cast<const char*>(p + key);
         if (out) out->verbose_printf("%s\n", url);
-        if (scan.history_keys) scan.history_keys->history_key(url);
+        const size_t data_size = data < key ? key - data : 0;
+        if (scan.history_keys)
+          scan.history_keys->history_key(HistoryKey{url, p + data, data_size, reader.big_endian});
         continue;
       }
     } else {

@@ -7,7 +7,9 @@
 // 1) has its key offset at 2 + 4(i-1) and its data offset at 4 + 4(i-1). Page words are
 // little-endian while settings.intel_cpu is set, big-endian when it is clear. Inside the items
 // the URL length (key + 4, URL text at key + 8) and the cache file name length (data + 29, name at
-// data + 33) are always little-endian. A history file key is the URL itself, ended by a NUL.
+// data + 33) are always little-endian. A history file key is the URL itself, ended by a NUL. An
+// item ends where the item before it starts: the data of a pair lies from its data offset up to
+// its key offset.
 //
 // Pages that hold no items: the hash library keeps a key/data pair too large for one page on a
 // chain of overflow pages whose first pair carries a marker (1 to 4) in its data word and whose
@@ -39,12 +41,20 @@
 
 namespace volari {
 
+// One key of a history file and the data stored with it, both pointing into the page buffer.
+struct HistoryKey {
+  const char* url;            // NUL-terminated
+  const unsigned char* data;  // data[0..data_size-1] lies in the page; empty when the data offset
+  size_t data_size;           // is not below the key offset
+  bool big_endian;            // the byte order of the page words: the file's own
+};
+
 // Receives every usable key of a history file (flg_history_db).
 class HistoryKeySink {
  public:
   virtual ~HistoryKeySink() = default;
-  // `url` is NUL-terminated and valid only during the call (it points into the page buffer).
-  virtual void history_key(const char* url) = 0;
+  // The key is valid only during the call.
+  virtual void history_key(const HistoryKey& key) = 0;
 };
 
 struct IndexReader {
@@ -92,7 +102,7 @@ bool read_page(IndexReader& reader, Platform& platform, PageBuffer& page);
 // offset into the offset table ends the page (see above). Cache index: URL cut to 259 bytes
 // (lengths above 260 count as 259), cache file name length above 260 drops the pair, 260 is cut to
 // 259; at most 240 entries per page, the rest of the page is passed over. History file: each key
-// is shown with "%s\n" and handed on; the batch stays empty and the data item is never read.
+// is shown with "%s\n" and handed on with its data item; the batch stays empty.
 // False when Escape was pressed during the scan (the batch then holds what was taken so far, not
 // to be converted).
 bool parse_page(IndexReader& reader, const PageBuffer& page, const PageScan& scan,

@@ -13,6 +13,8 @@ namespace {
 constexpr size_t kTargetMax = 950;  // a link target after escaping
 constexpr size_t kTextMax = 1040;   // a link's text after escaping: 259 bytes all '<' still fit
 
+static_assert(kHistoryKeyShown == kTextMax + 1, "a lead byte at the text's end needs its trail");
+
 enum class Piece { target, text };
 
 // Escapes `in` into `out` (max bytes plus the terminator), whole characters and escapes only.
@@ -144,6 +146,15 @@ void put_history_entry(OutputContext& ctx, const EntryFlags& flags, std::string_
     default:
       break;
   }
+}
+
+void put_history_visit(OutputContext& ctx, const char* when, const char* url, const char* title,
+                       const char* tail) {
+  char target[kTargetMax + 1];
+  char text[kTextMax + 1];
+  escape(url, Piece::target, target, kTargetMax);
+  escape(title[0] != '\0' ? title : url, Piece::text, text, kTextMax);
+  hst_printf(ctx, "    <DT>%s<A HREF=\"%s\">%s</A>%s\n", when, target, text, tail);
 }
 
 }  // namespace volari

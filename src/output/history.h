@@ -33,6 +33,15 @@ constexpr int kHistoryDateLine = 4, kHistoryTimeLine = 8;
 void put_history_entry(OutputContext& ctx, const EntryFlags& flags, std::string_view title,
                        const char* url, const char* url_filename, const char* out_path);
 
+// The bytes of a history key that can show: the escaped pieces above never take more.
+constexpr size_t kHistoryKeyShown = 1041;
+
+// History mode with visit dates: one line "    <DT>" `when` "<A HREF=\"url\">text</A>" `tail`,
+// the text being `title` (already Shift-JIS) or, when it is empty, the URL; escaped and bounded as
+// above.
+void put_history_visit(OutputContext& ctx, const char* when, const char* url, const char* title,
+                       const char* tail);
+
 // Appends one printf-style text (cut to kHistoryLineMax bytes) to the history page; nothing at all
 // while flg_hst_file is 0. The page is opened (append, text mode) by the first call of a run: a
 // page that did not exist gets the page header, and the values 1 or 2 of flg_hst_date add the run's

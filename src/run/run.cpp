@@ -4,6 +4,7 @@
 
 #include "config/settings_file.h"
 #include "output/history.h"
+#include "output/history_record.h"
 #include "run/clock_step.h"
 #include "run/entry.h"
 #include "run/index_survey.h"
@@ -29,9 +30,14 @@ PageScan Run::page_scan() {
   return scan;
 }
 
-void Run::history_key(const char* url) {
+void Run::history_key(const HistoryKey& key) {
   OutputContext out = output_context();
-  put_history_entry(out, EntryFlags{}, "", url, url, url);
+  if (settings.flg_hst_visits == 0) {
+    put_history_entry(out, EntryFlags{}, "", key.url, key.url, key.url);
+    return;
+  }
+  if (visits.full()) visits.write(out);
+  visits.add(key.url, decode_history_record(key.data, key.data_size, key.big_endian));
 }
 
 namespace {
@@ -130,6 +136,7 @@ void end_run(Run& run) {
   close_index(run.index, run.platform);
   if (s.flg_hst_file) {
     OutputContext out = run.output_context();
+    if (!run.visits.empty()) run.visits.write(out);
     if (!close_history(out)) run.failed = true;
   }
   run.messages.msg_printf("%s", ja::kEndMessage);

@@ -10,6 +10,7 @@
 #include "config/settings.h"
 #include "index/cache_entry.h"
 #include "index/index_reader.h"
+#include "output/history_visits.h"
 #include "output/output_state.h"
 #include "platform/platform.h"
 #include "run/link_targets.h"
@@ -44,6 +45,8 @@ class Run final : public HistoryKeySink {
   std::vector<bool> superseded;
   uint32_t entries_read = 0;
   LinkTargets link_targets;  // filled by the survey when LOCAL_LINKS is on
+  // History mode with HISTORY_VISITS: the keys read so far, written at the end of the run.
+  HistoryVisits visits;
 
   // The run clock: local time and tick count at the start.
   DateTime start_time;
@@ -64,8 +67,9 @@ class Run final : public HistoryKeySink {
   // How the run's own page scans read a page: traced, polled, history keys to this run.
   PageScan page_scan();
 
-  // History mode: each key of the history file becomes one line of the history page.
-  void history_key(const char* url) override;
+  // History mode: each key of the history file becomes one line of the history page, at once or,
+  // with HISTORY_VISITS, by the date of its last visit at the end of the run.
+  void history_key(const HistoryKey& key) override;
 };
 
 // One whole run, from its start to its end. Nothing at all is done, apart from one error line,

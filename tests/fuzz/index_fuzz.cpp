@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "index/index_reader.h"
+#include "output/history_record.h"
 #include "platform/platform_wrapper.h"
 
 namespace {
@@ -56,10 +57,15 @@ uint32_t g_page_size = 0;
 
 class CheckedSink : public HistoryKeySink {
  public:
-  void history_key(const char* url) override {
-    const auto* p = reinterpret_cast<const unsigned char*>(url);
-    if (p < g_page->bytes || p >= g_page->bytes + g_page_size) std::abort();
-    if (!std::memchr(p, 0, size_t(g_page->bytes + g_page_size - p))) std::abort();
+  void history_key(const HistoryKey& k) override {
+    const auto* p = reinterpret_cast<const unsigned char*>(k.url);
+    const unsigned char* end = g_page->bytes + g_page_size;
+    if (p < g_page->bytes || p >= end) std::abort();
+    if (!std::memchr(p, 0, size_t(end - p))) std::abort();
+    if (k.data < g_page->bytes || k.data > end || k.data_size > size_t(end - k.data)) std::abort();
+    const std::string_view title = decode_history_record(k.data, k.data_size, k.big_endian).title;
+    const auto* t = reinterpret_cast<const unsigned char*>(title.data());
+    if (!title.empty() && (t < k.data || t + title.size() > k.data + k.data_size)) std::abort();
   }
 };
 

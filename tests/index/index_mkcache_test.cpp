@@ -27,7 +27,7 @@ struct Read : HistoryKeySink {
   std::multiset<std::string> keys;
   int opened = -1, intel_cpu = -1;
   std::string console;
-  void history_key(const char* url) override { keys.insert(url); }
+  void history_key(const HistoryKey& k) override { keys.insert(k.url); }
 
   Read(const std::string& path, bool history) {
     testing::FakePlatform platform;

@@ -88,7 +88,7 @@ struct Parse : HistoryKeySink {
   std::unique_ptr<EntryBatch> batch = std::make_unique<EntryBatch>();
   std::vector<std::string> keys;
 
-  void history_key(const char* url) override { keys.emplace_back(url); }
+  void history_key(const HistoryKey& k) override { keys.emplace_back(k.url); }
   bool run(const Page& page, const std::string& stale = std::string()) {
     std::memset(buffer->bytes, 0, sizeof buffer->bytes);
     std::memcpy(buffer->bytes, page.b.data(), page.b.size());
