@@ -112,28 +112,6 @@ std::string stored(std::string_view file, const char* section, const char* key, 
   return out + key_line;
 }
 
-// The whole file, binary, from its open handle; false when it cannot be read whole.
-bool read_whole(Platform& platform, FileHandle f, std::string& bytes) {
-  const int64_t size = platform.file_size(f);
-  if (size < 0 || size > kProfileMax) return false;
-  bytes.resize(static_cast<size_t>(size));
-  return platform.read_file(f, bytes.data(), bytes.size()) == static_cast<long>(size);
-}
-
-// Writes `bytes` as the new `file`, with the permission bits of `old` (kNoFile: none), which is
-// closed before the new file takes its name (Windows renames over no open file).
-bool replace_file(Platform& platform, const std::string& file, FileHandle old,
-                  const std::string& bytes) {
-  FileReplacement out(platform);
-  const FileHandle f = out.open(file);
-  bool ok = f != kNoFile &&
-            platform.write_file(f, bytes.data(), bytes.size()) == static_cast<long>(bytes.size());
-  if (ok && old != kNoFile) ok = platform.copy_permissions(old, f);
-  if (f != kNoFile && !platform.close_file(f)) ok = false;
-  if (old != kNoFile) platform.close_file(old);
-  return ok && out.commit();
-}
-
 }  // namespace
 
 bool profile_get(Platform& platform, const char* file, const char* section, const char* key,
@@ -175,15 +153,15 @@ bool profile_put(Platform& platform, const char* file, const char* section, cons
   const FileHandle old = platform.open_file(real.c_str(), FileMode::read);
   if (old == kNoFile) {
     return platform.attributes(real.c_str()) == -1 &&  // there, but unreadable: keep it
-           replace_file(platform, real, kNoFile,
-                        std::string("[") + section + "]\r\n" + key + "=" + value + "\r\n");
+           replace_whole_file(platform, real,
+                              std::string("[") + section + "]\r\n" + key + "=" + value + "\r\n");
   }
   std::string bytes;
-  if (!read_whole(platform, old, bytes)) {
+  if (!read_whole_file(platform, old, kProfileMax, bytes)) {
     platform.close_file(old);
     return false;
   }
-  return replace_file(platform, real, old, stored(bytes, section, key, value));
+  return replace_whole_file(platform, real, stored(bytes, section, key, value), old);
 }
 
 }  // namespace volari

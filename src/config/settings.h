@@ -66,7 +66,6 @@ struct Settings {
   int flg_cap_file = 1;
   int flg_cap_dir = 1;
   int flg_cap_dom = 1;
-  int flg_hst_visits = 0;  // HISTORY_VISITS: history mode lists last visits, newest first
   int flg_skip_www = 15;
   int flg_skip_url = 6;
   int flg_cgi_file = 0;
@@ -78,7 +77,10 @@ struct Settings {
   int flg_debug = 0;
   int flg_test = 0;
   int flg_history_db = 0;
+  // Keys beyond the classic set, all off unless asked for.
   int flg_local_links = 0;  // LOCAL_LINKS: links in pages lead into the copy
+  int flg_manifest = 0;     // MANIFEST: VOLARI.CSV and SITES.HTM in OUTDIR
+  int flg_hst_visits = 0;   // HISTORY_VISITS: history mode lists last visits, newest first
 
   // Beside the record.
   OutDirState out_dir_state = OutDirState::entered;

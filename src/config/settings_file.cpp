@@ -174,6 +174,7 @@ void read_option_section(Platform& platform, Settings& s, Reader& r) {
   r.number(sec, "CAPITAL_DIR", s.flg_cap_dir);
   r.number(sec, "CAPITAL_DOMAIN", s.flg_cap_dom);
   r.number(sec, "LOCAL_LINKS", s.flg_local_links);
+  r.number(sec, "MANIFEST", s.flg_manifest);
   r.number(sec, "HISTORY_VISITS", s.flg_hst_visits);
 }
 
@@ -266,7 +267,7 @@ void dump_settings(const Settings& s, Messages& m) {
   m.verbose_printf("flg_cap_dom =%d\n", s.flg_cap_dom);
   // Keys beyond the classic set show only when they are on, so that every classic trace stays.
   if (s.flg_local_links != 0) m.verbose_printf("flg_local_links=%d\n", s.flg_local_links);
-  // Off, the trace stays as it was before the key existed.
+  if (s.flg_manifest != 0) m.verbose_printf("flg_manifest=%d\n", s.flg_manifest);
   if (s.flg_hst_visits != 0) m.verbose_printf("flg_hst_visits=%d\n", s.flg_hst_visits);
   m.verbose_printf("<DOMAIN>\n");
   for (uint32_t i = 0; i < s.domain_count; ++i) {

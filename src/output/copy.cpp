@@ -126,7 +126,7 @@ CopyResult copy_cache_file(OutputContext& ctx, const EntryFlags& flags, const ch
     ctx.messages.verbose_printf("%s -> %s\n", path_for_display(cache_path).c_str(),
                                 path_for_display(out_path).c_str());
   }
-  TitleFinder title((ctx.settings.flg_hst_type & 1) != 0);
+  TitleFinder title((ctx.settings.flg_hst_type & 1) != 0 || ctx.settings.flg_manifest != 0);
   const bool text = !flags.graphic && ctx.settings.flg_shiftjis != 0;
   CopyResult result;
   FileReplacement out(ctx.platform);  // removes what a failed copy wrote

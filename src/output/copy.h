@@ -30,7 +30,7 @@ constexpr size_t kPageHead = 1 << 20;
 // Copies `cache_path` (a regular file, no link) to `out_path` through a FileReplacement, so that a
 // failed copy leaves what was there before, or nothing; on failure the error line
 // "ERROR:...コピーに失敗しました : <out_path>\n" through msg_printf. Every written line or chunk is
-// shown to a title finder, enabled by bit 0 of flg_hst_type.
+// shown to a title finder, enabled by bit 0 of flg_hst_type or by MANIFEST.
 //   - Text mode (a page, flg_shiftjis != 0): line by line through the text-mode streams (CR LF in
 //     and out, input ends at 0x1A). The page's encoding is decided once: the charset the server
 //     sent (`server`), else the page's declaration, else its first kPageHead bytes (read once,

@@ -6,6 +6,7 @@
 #include "output/copy.h"
 #include "output/history.h"
 #include "output/link_rewrite.h"
+#include "run/manifest_file.h"
 #include "support/keys.h"
 #include "support/sjis.h"
 
@@ -33,7 +34,8 @@ void make_entry_dir(Run& run, const std::string& out_path, const std::string& ca
 }
 
 // The naming of an entry, traced as it goes; the copy and the history of a mapped one.
-EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string& cache_path) {
+EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string& cache_path,
+                           ManifestEntry& note) {
   const Settings& s = run.settings;
   Messages& m = run.messages;
   const MappedUrl u = map_url(s, entry.url);
@@ -72,6 +74,8 @@ EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string&
   if (s.flg_test == 0) make_entry_dir(run, u.out_path, cache_path);
   m.verbose_printf("%s\n -> %s\n", entry.url, path_for_display(u.out_path).c_str());
   const bool image = u.flags.graphic && (!u.flags.url_ftp || u.flags.names_file);
+  note.out_path = u.out_path;
+  note.page = !image;
   if (s.flg_test == 0) {
     OutputContext out = run.output_context();
     const ServerSaid server{entry.record.charset, entry.record.content_type};
@@ -83,21 +87,32 @@ EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string&
     }
     const CopyResult copy = copy_cache_file(out, u.flags, cache_path.c_str(), u.out_path.c_str(),
                                             server, links ? &*links : nullptr);
+    note.title = copy.title;
+    if (copy.charset != Charset::unknown) note.encoding = charset_label(copy.charset);
     if (!copy.ok) {
       const PackedTime cached = file_time_packed(run.platform, cache_path.c_str());
       run.oldest_failed_copy = std::min(cached, run.oldest_failed_copy.value_or(cached));
       return EntryOutcome::copy_failed;
     }
-    put_history_entry(out, u.flags, copy.title, entry.url, u.url_filename.c_str(),
-                      u.out_path.c_str());
+    // The manifest looks for titles whatever HISTORYPUT says; the history page only as it says.
+    put_history_entry(out, u.flags, (s.flg_hst_type & 1) != 0 ? copy.title : std::string(),
+                      entry.url, u.url_filename.c_str(), u.out_path.c_str());
   }
   return image ? EntryOutcome::image : EntryOutcome::page;
+}
+
+// An entry's end: counted, and noted in the manifest.
+void finish_entry(Run& run, const CacheEntry& entry, EntryOutcome outcome, bool ftp,
+                  const std::string* cache_path, ManifestEntry& note) {
+  count(run.counters, outcome, ftp);
+  note_entry(run, entry, outcome, cache_path, note);
 }
 
 // One entry, whose outcome is counted; the steps end at the first that leaves it out.
 void convert_entry(Run& run, const CacheEntry& entry, int index) {
   const Settings& s = run.settings;
   Messages& m = run.messages;
+  ManifestEntry note;
   const std::string named = text_of(s.fat_directory) + entry.cache_file;
   const std::optional<std::string> found =
       cache_name_escapes(entry.cache_file)
@@ -107,7 +122,7 @@ void convert_entry(Run& run, const CacheEntry& entry, int index) {
     if (s.flg_debug >= 2) {
       m.verbose_printf("\tcache not exist %s\n", path_for_display(named).c_str());
     }
-    count(run.counters, EntryOutcome::missing_file, false);
+    finish_entry(run, entry, EntryOutcome::missing_file, false, nullptr, note);
     return;
   }
   const std::string& cache_path = *found;
@@ -120,7 +135,7 @@ void convert_entry(Run& run, const CacheEntry& entry, int index) {
     if (older_than(t, s.flg_last_time)) {
       if (s.flg_debug >= 2)
         m.verbose_printf("\tbefore run %s\n", path_for_display(cache_path).c_str());
-      count(run.counters, EntryOutcome::before_last_time, false);
+      finish_entry(run, entry, EntryOutcome::before_last_time, false, &cache_path, note);
       return;
     }
   }
@@ -130,7 +145,8 @@ void convert_entry(Run& run, const CacheEntry& entry, int index) {
     m.verbose_printf("file=%s\n", entry.cache_file);
   }
   const bool ftp = classify_url(entry.url) == UrlKind::ftp;
-  count(run.counters, name_and_copy(run, entry, cache_path), ftp);
+  const EntryOutcome outcome = name_and_copy(run, entry, cache_path, note);
+  finish_entry(run, entry, outcome, ftp, &cache_path, note);
 }
 
 }  // namespace

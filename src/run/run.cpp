@@ -8,6 +8,7 @@
 #include "run/clock_step.h"
 #include "run/entry.h"
 #include "run/index_survey.h"
+#include "run/manifest_file.h"
 #include "support/error_line.h"
 #include "support/japanese.h"
 #include "support/keys.h"
@@ -107,6 +108,7 @@ bool start_run(Run& run) {
   run.start_time = run.platform.local_time();
   run.start_tick = run.platform.tick_count();
   run.start_packed = pack_date_time(run.start_time);
+  open_manifest(run);
   return open_index(run.index, run.platform, run.index_path().c_str(), s.intel_cpu == 0, run.page);
 }
 
@@ -139,6 +141,7 @@ void end_run(Run& run) {
     if (!run.visits.empty()) run.visits.write(out);
     if (!close_history(out)) run.failed = true;
   }
+  if (run.manifest && !write_manifest(run)) run.failed = true;
   run.messages.msg_printf("%s", ja::kEndMessage);
 
   // Dated directories moved the clock (Windows) or were stamped before files were added to them

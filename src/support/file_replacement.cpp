@@ -24,6 +24,25 @@ FileHandle create_temporary_beside(Platform& platform, const std::string& path,
   return kNoFile;
 }
 
+bool replace_whole_file(Platform& platform, const std::string& path, std::string_view bytes,
+                        FileHandle mode_from) {
+  FileReplacement out(platform);
+  const FileHandle f = out.open(path);
+  bool ok = f != kNoFile &&
+            platform.write_file(f, bytes.data(), bytes.size()) == static_cast<long>(bytes.size());
+  if (ok && mode_from != kNoFile) ok = platform.copy_permissions(mode_from, f);
+  if (f != kNoFile && !platform.close_file(f)) ok = false;
+  if (mode_from != kNoFile) platform.close_file(mode_from);
+  return ok && out.commit();
+}
+
+bool read_whole_file(Platform& platform, FileHandle file, int64_t max, std::string& bytes) {
+  const int64_t size = platform.file_size(file);
+  if (size < 0 || size > max) return false;
+  bytes.resize(static_cast<size_t>(size));
+  return platform.read_file(file, bytes.data(), bytes.size()) == static_cast<long>(size);
+}
+
 FileHandle FileReplacement::open(const std::string& path) {
   abandon();
   path_ = path;

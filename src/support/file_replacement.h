@@ -4,7 +4,9 @@
 // once complete. A link is thus replaced, never written through.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -34,6 +36,15 @@ class FileReplacement {
   UnixTime folder_time_ = 0;
   bool folder_dated_ = false;
 };
+
+// Writes `bytes` as the whole new content of `path` through a FileReplacement. `mode_from`, when
+// given, lends its permission bits and is closed before the new file takes the name (Windows
+// renames over no open file). False when it could not: what `path` held is then as it was.
+bool replace_whole_file(Platform& platform, const std::string& path, std::string_view bytes,
+                        FileHandle mode_from = kNoFile);
+// The whole content of an open file of at most `max` bytes; false when it is larger or cannot be
+// read whole.
+bool read_whole_file(Platform& platform, FileHandle file, int64_t max, std::string& bytes);
 
 // A free temporary name beside `path` ("~VL" and five hex digits, ".TMP"), created exclusively
 // and open; kNoFile when none could be made.

@@ -3,7 +3,9 @@
 #include <iconv.h>
 
 #include <filesystem>
+#include <set>
 
+#include "output/csv.h"
 #include "testlib/browser.h"
 #include "testlib/golden.h"
 #include "testlib/mkcache_runner.h"
@@ -153,8 +155,8 @@ TEST(Browser, LocalLinksLeadIntoTheCopy) {
               "[DOS32]\nDIR=DIR\nOPTION=OPTION\n[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=out\n"
               "HISTORY=\n[OPTION]\nDOMAIN_EXT=.DOM\nLOCAL_LINKS=1\nROOTHTML=INDEX.HTM\n"};
   for (const auto& [path, body] : pages) {
-    sc.cache += "http://a.example/" + std::string(path) + " - text=" +
-                manifest_escape(std::string("<html>") + body + "</html>\n") + "\n";
+    sc.cache += "http://a.example/" + std::string(path) +
+                " - text=" + manifest_escape(std::string("<html>") + body + "</html>\n") + "\n";
   }
   sc.inspect = [&pages](const TempDir& dir) {
     const std::string site = dir.file("out/EXAMPLE/A.DOM/");
@@ -168,6 +170,51 @@ TEST(Browser, LocalLinksLeadIntoTheCopy) {
     }
     EXPECT_EQ(views[0].remote, std::vector<std::string>{"http://c.example/x.html?a=1&b=2"});
     EXPECT_EQ(views[3].remote, std::vector<std::string>{"http://b.example/"});
+  };
+  transcript(sc);
+}
+
+// MANIFEST over three runs: one for a target host, one for all, one incremental. Each URL keeps
+// one row, replaced by a run that converted or failed it, kept by a skip for LAST_TIME or the
+// target host; SITES.HTM links every converted page.
+TEST(Browser, ManifestAndSitesPageDescribeTheWholeCopy) {
+  ASSERT_EQ(browser_missing(), "");
+  const std::string title = "<title>" + encoded("花火の価格表", "EUC-JP") + "</title>";
+  Scenario sc{"browser-manifest",
+              "http://a.example/p.html - text=" + manifest_escape(title) +
+                  "\nhttp://b.example/q.html - text=<title>Q,\"1\"</title>\n"
+                  "http://b.example/i.gif - gen=10\nhttp://c.example/gone.html - nofile\n"
+                  "http://c.example/cgi?x=1 - text=x\nhttp://c.example/bad.html - text=x\n",
+              ""};
+  const std::string ini =
+      "[DOS32]\nDIR=DIR\nOPTION=OPTION\n[DIR]\nFATNAME=../cache/FAT.DB\n"
+      "OUTDIR=out\nHISTORY=\nLAST_TIME=2001/01/01 00:00\n[OPTION]\nMANIFEST=1\n"
+      "DOMAIN_EXT=.DOM\n";
+  sc.inis = {ini, ini, ini};
+  sc.inis[2].insert(sc.inis[2].find("LAST_TIME"), "LAST_FROM=1\n");
+  sc.runs = {{"a.example"}, {}, {}};
+  sc.prepare = [](const TempDir& d) { d.write_file("out/EXAMPLE/C.DOM/BAD.HTML/in-the-way", ""); };
+  sc.inspect = [](const TempDir& dir) {
+    const std::string text = dir.read_file("out/VOLARI.CSV");
+    EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF");
+    std::map<std::string, std::string> status;
+    for (const CsvRecord& r : parse_csv(text).records) {
+      EXPECT_TRUE(status.emplace(r.at(0), r.at(1) + " " + r.at(4)).second) << r.at(0);
+    }
+    const std::map<std::string, std::string> expected = {
+        {"url", "status title"},
+        {"http://a.example/p.html", "converted 花火の価格表"},
+        {"http://b.example/q.html", "converted Q,\"1\""},
+        {"http://b.example/i.gif", "converted "},
+        {"http://c.example/gone.html", "missing "},
+        {"http://c.example/cgi?x=1", "cgi "},
+        {"http://c.example/bad.html", "copy_failed "}};
+    EXPECT_EQ(status, expected);
+    const std::vector<PageView> views = view_in_browser({dir.file("out/SITES.HTM")});
+    // The two pages (an image is counted, not linked), and the page itself for its sections.
+    EXPECT_EQ(std::set<std::string>(views[0].found.begin(), views[0].found.end()).size(), 3u);
+    EXPECT_TRUE(views[0].missing.empty());
+    EXPECT_NE(views[0].text.find("花火の価格表"), std::string::npos);
   };
   transcript(sc);
 }
