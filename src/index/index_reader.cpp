@@ -60,6 +60,19 @@ Take take_pair(const unsigned char* p, uint32_t size, uint32_t key, uint32_t dat
   return Take::taken;
 }
 
+uint32_t be32(const unsigned char* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// A header the hash library wrote: its magic number, a byte order it knows (and, with -i, the
+// big-endian one), and a page size of a power of two from 256 up, the same read both ways.
+bool is_hash_header(const unsigned char* h, int32_t size, bool big_endian) {
+  constexpr uint32_t kMagic = 0x061561, kLittle = 1234, kBig = 4321;
+  const uint32_t order = be32(h + 8);
+  return be32(h) == kMagic && (order == kBig || (order == kLittle && !big_endian)) && size >= 256 &&
+         (size & (size - 1)) == 0 && be32(h + 12) == uint32_t(size);
+}
+
 }  // namespace
 
 bool open_index(IndexReader& reader, Platform& platform, const char* path, bool big_endian,
@@ -81,6 +94,10 @@ bool open_index(IndexReader& reader, Platform& platform, const char* path, bool 
   }
   const int16_t blocks = int16_t(page.bytes[14] | page.bytes[15] << 8);
   const int32_t size = int32_t(blocks) * 256;
+  if (result && !is_hash_header(page.bytes, size, big_endian)) {
+    error_line(platform, "FAT can't read");
+    return false;
+  }
   if (size < 0 || size > int32_t(kPageBufferSize)) {
     error_line(platform, "FAT can't read");
     return false;

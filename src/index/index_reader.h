@@ -81,6 +81,10 @@ struct PageScan {
 // - the file cannot be opened: error_line "FAT can't open '<path>'."; reader not open.
 // - a header read comes short: error_line "FAT can't read", once per failed read. Header bytes the
 //   first read did not deliver count as 0, so a tiny file gives page size 0.
+// - a header read in full that is no hash header (magic 00 06 15 61 at 0, byte order 1234 or
+//   4321 at 8, but 4321 with big_endian, and a page size of a power of two from 256 up that
+//   bytes 12-15 read big-endian give as well): "FAT can't read" without reading on, cache_size 0.
+//   A run of such a file would end complete with no entry, and advance LAST_TIME.
 // - a page size the buffer cannot hold (negative or above 32,512): refused as a failed second
 //   read, "FAT can't read" without reading, cache_size 0.
 // The file stays open in every case where it could be opened; close_index closes it. With page

@@ -53,7 +53,7 @@ std::string mixed() {
 // out a page: the offset table first, the items packed downward from the end.
 std::string index_of(const std::vector<std::pair<std::string, std::string>>& pairs) {
   std::string file(8192, '\0');
-  file[14] = 0x10;  // 4096-byte pages
+  file.replace(0, 16, std::string("\0\x06\x15\x61\0\0\0\2\0\0\x04\xD2\0\0\x10\0", 16));
   const auto le32 = [](size_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), 0}; };
   size_t top = 8192, slot = 4096 + 2;
   const auto place = [&](const std::string& item) {
@@ -135,6 +135,20 @@ std::vector<Scenario> make_scenarios() {
                  "",
                  ini(),
                  {{"-hcache/NETSCAPE.HST", "-!3"}, {"-h", "-r"}}});
+  // Files that are no index: page size 0 behind a good magic number, all zeros, cut inside the
+  // header, and a little-endian index read with -i. Each is an error, and LAST_TIME stays.
+  Scenario unreadable{"index-unreadable", mixed(), "", "", {{}, {}, {}, {"-i"}}};
+  for (const char* name : {"ZERO.DB", "ALLZERO.DB", "CUT.DB", "FAT.DB"}) {
+    std::string settings = ini("LAST_TIME=1997/01/01 00:00\n");
+    unreadable.inis.push_back(settings.replace(settings.find("FAT.DB"), 6, name));
+  }
+  unreadable.prepare = [](const TempDir& d) {
+    const std::string good = d.read_file("cache/FAT.DB");
+    d.write_file("cache/ZERO.DB", good.substr(0, 12) + std::string(4, '\0') + good.substr(16));
+    d.write_file("cache/ALLZERO.DB", std::string(8192, '\0'));
+    d.write_file("cache/CUT.DB", good.substr(0, 100));
+  };
+  all.push_back(unreadable);
   all.push_back({"missing-index", "", "", ini("FATNAME=nothing.db\n"), {{"-k"}, {"-r", "-!1"}}});
   all.push_back({"usage", "", "", "", {{"-?"}, {"-??", "/K"}, {"-x", "-", "/?"}}});
   all.push_back({"no-dos32-section", mixed(), "", "[DIR]\nFATNAME=x\n", {{"-!1"}}, "cache"});
