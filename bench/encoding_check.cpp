@@ -18,26 +18,21 @@
 #include "output/jis.h"
 #include "output/page_convert.h"
 #include "output/page_encoding.h"
+#include "testlib/iconv_text.h"
 
 namespace {
 
 using volari::Charset;
 
-// Empty when iconv cannot convert all of it.
+// glibc's converters; they must know both charsets.
 std::string iconv_text(const char* from, const char* to, const std::string& in) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     std::fprintf(stderr, "iconv has no %s to %s\n", from, to);
     std::exit(2);
   }
-  std::string out(in.size() * 4 + 16, '\0');
-  char* ip = const_cast<char*>(in.data());
-  char* op = &out[0];
-  size_t il = in.size(), ol = out.size();
-  const bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) &&
-                  iconv(cd, nullptr, nullptr, &op, &ol) != static_cast<size_t>(-1);
   iconv_close(cd);
-  return ok ? out.substr(0, op - out.data()) : std::string();
+  return volari::testing::iconv_text(from, to, in);
 }
 
 // Half-width forms of U+30A1 to U+30F6; empty where there is none.

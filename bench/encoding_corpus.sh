@@ -29,7 +29,7 @@ find "$MAN" -name '*.gz' | LC_ALL=C sort | xargs zcat |
     -e 's/\\-/-/g; s/\\e/\\\\/g; s/\\&//g; s/\\s[-+]\?[0-9]//g' |
   LC_ALL=C grep -a '[^ -~	]' >"$TEXT" || true
 
-g++ -std=c++17 -O2 -Wall -Wextra -Werror -I"$ROOT/src" "$ROOT/bench/encoding_check.cpp" \
+g++ -std=c++17 -O2 -Wall -Wextra -Werror -I"$ROOT/src" -I"$ROOT/tests" "$ROOT/bench/encoding_check.cpp" \
   "$ROOT/src/output/page_encoding.cpp" "$ROOT/src/output/page_convert.cpp" \
   "$ROOT/src/output/charset_declaration.cpp" "$ROOT/src/output/jis.cpp" -o "$WORK/encoding_check"
 

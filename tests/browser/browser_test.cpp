@@ -1,6 +1,5 @@
 // What a reader sees: converted pages and the history page opened in headless Chromium.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <filesystem>
 #include <set>
@@ -8,6 +7,7 @@
 #include "output/csv.h"
 #include "testlib/browser.h"
 #include "testlib/golden.h"
+#include "testlib/iconv_text.h"
 #include "testlib/mkcache_runner.h"
 
 namespace volari::testing {
@@ -16,15 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string encoded(const std::string& utf8, const char* charset) {
-  iconv_t cd = iconv_open(charset, "UTF-8");
-  std::string out(utf8.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  char* o = out.data();
-  size_t il = utf8.size(), ol = out.size();
-  EXPECT_NE(iconv(cd, &in, &il, &o, &ol), static_cast<size_t>(-1)) << charset;
-  iconv(cd, nullptr, nullptr, &o, &ol);  // back to ASCII
-  iconv_close(cd);
-  out.resize(out.size() - ol);
+  const std::string out = iconv_text("UTF-8", charset, utf8);
+  EXPECT_FALSE(out.empty()) << charset;
   return out;
 }
 

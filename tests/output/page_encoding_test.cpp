@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <string>
 #include <vector>
@@ -7,23 +6,12 @@
 #include "output/charset_declaration.h"
 #include "output/page_convert.h"
 #include "output/page_encoding.h"
+#include "testlib/iconv_text.h"
 
 namespace volari {
 namespace {
 
-// glibc's converters, the oracle. Empty when iconv refuses the text.
-std::string iconv_text(const char* from, const char* to, const std::string& in) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return "";
-  std::string out(in.size() * 4 + 16, '\0');
-  char* ip = const_cast<char*>(in.data());
-  char* op = &out[0];
-  size_t il = in.size(), ol = out.size();
-  const bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) &&
-                  iconv(cd, nullptr, nullptr, &op, &ol) != static_cast<size_t>(-1);
-  iconv_close(cd);
-  return ok ? out.substr(0, op - out.data()) : "";
-}
+using testing::iconv_text;
 
 const unsigned char* bytes(const std::string& s) {
   return reinterpret_cast<const unsigned char*>(s.data());
