@@ -17,6 +17,7 @@ A developer's tool: it takes about half a minute per mutant on two cores and is 
 """
 import argparse
 import os
+import resource
 import re
 import subprocess
 import sys
@@ -87,10 +88,18 @@ def build():
     return sh(["cmake", "--build", BUILD, "-j2"]) == 0
 
 
+def limit_file_size():
+    # A mutant that writes without end (a copy loop that never stops) must not fill the disk:
+    # no test writes a file of a gigabyte.
+    resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 30, 1 << 30))
+
+
 def tests():
     try:
-        return sh(["ctest", "--test-dir", BUILD, "-j2", "-E", EXCLUDE, "--timeout", "120",
-                   "--stop-on-failure"], timeout=900) == 0
+        return subprocess.run(["ctest", "--test-dir", BUILD, "-j2", "-E", EXCLUDE, "--timeout",
+                               "120", "--stop-on-failure"], cwd=ROOT, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=900,
+                              preexec_fn=limit_file_size).returncode == 0
     except subprocess.TimeoutExpired:
         return False
 
