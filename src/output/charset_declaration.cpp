@@ -180,13 +180,20 @@ bool next_charset_declaration(DeclarationScan& scan, const unsigned char* text, 
   if (pos == 0) scan.name_here = false;
   while (pos < length) {
     if (scan.where == kText) {
-      // Most of a page is outside tags.
+      // Most of a page is outside tags, and most tags are no declaration and no comment: only
+      // one whose name may begin "meta", "?xml" or "!--" (or is cut by the end of the line) is
+      // looked at.
       const void* lt = std::memchr(text + pos, '<', length - pos);
       if (!lt) {
         pos = length;
         return false;
       }
       pos = static_cast<const unsigned char*>(lt) - text;
+      const unsigned next = pos + 1 < length ? lower(text[pos + 1]) : 'm';
+      if (next != 'm' && next != '?' && next != '!') {
+        ++pos;
+        continue;
+      }
     }
     const size_t i = pos++;
     if (step(scan, text[i], i)) {
@@ -201,10 +208,8 @@ bool next_charset_declaration(DeclarationScan& scan, const unsigned char* text, 
 
 size_t rewrite_charset_declarations(DeclarationScan& scan, Charset page, const unsigned char* line,
                                     size_t length, std::string& out) {
-  const char* bytes = reinterpret_cast<const char*>(line);
-  out.assign(bytes, length);
   if (page == Charset::other) return 0;
-  out.clear();
+  const char* bytes = reinterpret_cast<const char*>(line);
   size_t pos = 0, copied = 0, start = 0, end = 0, replaced = 0;
   while (next_charset_declaration(scan, line, length, pos, start, end)) {
     bool same = end - start == sizeof kShiftJis - 1;
@@ -212,12 +217,12 @@ size_t rewrite_charset_declarations(DeclarationScan& scan, Charset page, const u
       same = lower(line[start + k]) == lower(static_cast<unsigned char>(kShiftJis[k]));
     }
     if (same) continue;
+    if (replaced++ == 0) out.clear();
     out.append(bytes + copied, start - copied);
     out.append(kShiftJis);
     copied = end;
-    ++replaced;
   }
-  out.append(bytes + copied, length - copied);
+  if (replaced > 0) out.append(bytes + copied, length - copied);
   return replaced;
 }
 

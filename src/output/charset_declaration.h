@@ -37,10 +37,11 @@ struct DeclarationScan {
 bool next_charset_declaration(DeclarationScan& scan, const unsigned char* text, size_t length,
                               size_t& pos, size_t& start, size_t& end);
 
-// Sets `out` to `line` (the converted line, Shift-JIS or ASCII bytes) with every declared name
-// that is not "Shift_JIS" (in any case) replaced by "Shift_JIS", when the copy is Japanese
-// (every charset but other); nothing else in the tag changes. A page of charset other keeps its
-// declarations. `out` may be longer than the line; it is never cut. Returns the names replaced.
+// Returns the names in `line` (the converted line, Shift-JIS or ASCII bytes) that are not
+// "Shift_JIS" (in any case), when the copy is Japanese (every charset but other); when there are
+// any, `out` is set to the line with each replaced by "Shift_JIS", nothing else in the tag
+// changed (else `out` is left alone: most lines hold none). A page of charset other keeps its
+// declarations. `out` may be longer than the line; it is never cut.
 size_t rewrite_charset_declarations(DeclarationScan& scan, Charset page, const unsigned char* line,
                                     size_t length, std::string& out);
 

@@ -43,10 +43,10 @@ bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_pa
   OutputState& st = ctx.state;
   const int debug = ctx.settings.flg_debug;
   if (!st.text_in.open_with_head(cache_path, kPageHead, st.head)) return false;
-  charset =
-      decide_page_charset(server.charset, server.content_type,
-                          reinterpret_cast<const unsigned char*>(st.head.data()), st.head.size())
-          .charset;
+  charset = decide_page_charset(server.charset, server.content_type,
+                                reinterpret_cast<const unsigned char*>(st.head.data()),
+                                st.text_in.head_size())
+                .charset;
   PageConversion conversion(charset);
   DeclarationScan declarations;
   const bool markup = !is_text_file(out_path);

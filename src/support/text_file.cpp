@@ -30,11 +30,15 @@ bool TextFile::adopt(FileHandle file, TextMode mode) {
 }
 
 bool TextFile::open_with_head(const char* path, size_t n, std::vector<char>& head) {
-  head.clear();
+  head_size_ = 0;
   if (!adopt(platform_->open_file(path, FileMode::read_no_link), TextMode::read)) return false;
-  head.resize(n);
-  const long got = platform_->read_file(file_, head.data(), n);
-  head.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  // Sized by the file (a page is some kilobytes), and only ever grown: a megabyte of zeros to
+  // write for every page would cost more than the page.
+  const int64_t size = platform_->file_size(file_);
+  const size_t want = size >= 0 && static_cast<uint64_t>(size) < n ? static_cast<size_t>(size) : n;
+  if (head.size() < want) head.resize(want);
+  const long got = want == 0 ? 0 : platform_->read_file(file_, head.data(), want);
+  head_size_ = got > 0 ? static_cast<size_t>(got) : 0;
   read_failed_ = got < 0;
   head_was_all_ = got < static_cast<long>(n);
   head_ = &head;
@@ -57,10 +61,12 @@ bool TextFile::fill() {
   pos_ = 0;
   len_ = 0;
   if (at_end_ || read_failed_) return false;
+  data_ = buf_;
   if (head_ != nullptr) {
-    const size_t n = std::min(head_->size() - head_pos_, sizeof(buf_));
+    // The head is read from where it lies, in one piece.
+    const size_t n = head_size_ - head_pos_;
     if (n > 0 || head_was_all_) {
-      std::memcpy(buf_, head_->data() + head_pos_, n);
+      data_ = head_->data() + head_pos_;
       head_pos_ += n;
       len_ = n;
       at_end_ = n == 0;
@@ -84,7 +90,7 @@ size_t TextFile::gets(char* buf, size_t size) {
   if (is_open() && mode_ == TextMode::read) {
     while (n + 1 < size) {
       if (pos_ == len_ && !fill()) break;
-      const char* start = buf_ + pos_;
+      const char* start = data_ + pos_;
       const size_t room = std::min(len_ - pos_, size - 1 - n);
       const char* lf = static_cast<const char*>(std::memchr(start, '\n', room));
       const size_t span = lf != nullptr ? static_cast<size_t>(lf - start) + 1 : room;
@@ -109,7 +115,7 @@ size_t TextFile::gets(char* buf, size_t size) {
       ++pos_;
       char c = '\r';
       // A CR that ends one fill may pair with an LF that starts the next.
-      if ((pos_ < len_ || fill()) && buf_[pos_] == '\n') {
+      if ((pos_ < len_ || fill()) && data_[pos_] == '\n') {
         c = '\n';
         ++pos_;
       }

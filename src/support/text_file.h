@@ -23,9 +23,9 @@ class TextFile {
   // Takes over `file`, opened by the caller, as open() would have opened it; false for kNoFile.
   bool adopt(FileHandle file, TextMode mode);
   // Opens `path` (a cached file: no link) for reading with its first `n` bytes (all of a shorter
-  // file) read at once into `head`, for the caller to look at before it reads lines: gets() takes
-  // them first, then the rest of the file. `head` must outlive the reading. A failed read leaves
-  // `head` empty.
+  // file) read at once into the start of `head`, for the caller to look at before it reads lines
+  // (head_size() of them: `head` is only ever grown): gets() takes them first, then the rest of
+  // the file. `head` must outlive the reading. A failed read leaves none.
   bool open_with_head(const char* path, size_t n, std::vector<char>& head);
   bool is_open() const { return file_ != kNoFile; }
   // Flushes and closes. False when any write since the open, or the close itself, failed.
@@ -45,6 +45,8 @@ class TextFile {
   bool flush();
   // The open file, for what the stream itself does not offer (its times).
   FileHandle handle() const { return file_; }
+  // The bytes open_with_head read.
+  size_t head_size() const { return head_size_; }
   // True once a read has failed: the text then ended early, not at its real end.
   bool read_failed() const { return read_failed_; }
 
@@ -58,10 +60,12 @@ class TextFile {
   bool read_failed_ = false;
   bool at_end_ = false;
   const std::vector<char>* head_ = nullptr;  // read before the lines, served first
+  size_t head_size_ = 0;
   size_t head_pos_ = 0;
   bool head_was_all_ = false;  // the head read came short: the file has no more
   size_t pos_ = 0;
   size_t len_ = 0;
+  const char* data_ = buf_;  // what reading takes from: buf_, or the head where it lies
   char buf_[16384];
 };
 
