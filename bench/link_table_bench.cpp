@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     parse_page(reader, *page, PageScan{}, *batch);
     for (uint32_t i = 0; i < batch->entry_count; ++i) {
       MappedUrl u = map_url(settings, batch->entries[i].url);
-      if (u.outcome == MapOutcome::mapped) table.add(u.out_path);
+      if (u.outcome == MapOutcome::mapped) table.add(batch->entries[i].url, u.out_path, true);
     }
   }
   close_index(reader, platform);

@@ -105,6 +105,11 @@ void append_escaped(std::string_view text, Escape how, std::string& out) {
   }
 }
 
+uint64_t hashed(std::string_view text, uint64_t hash = 14695981039346656037ull) {
+  for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
+}
+
 size_t char_length(std::string_view s, size_t i) {
   return sjis_char_length(reinterpret_cast<const unsigned char*>(s.data()) + i, s.size() - i);
 }
@@ -159,17 +164,47 @@ std::string relative_link(std::string_view from, std::string_view to) {
   return out;
 }
 
-LinkRewriter::LinkRewriter(std::string page_url, std::string page_path, LinkLookup lookup)
-    : base_(std::move(page_url)),
-      page_path_(std::move(page_path)),
+LinkRewriter::LinkRewriter(std::string page_url, std::string page_path, LinkLookup lookup,
+                           LinkMemo* memo)
+    : page_path_(std::move(page_path)),
       lookup_(std::move(lookup)),
-      scanner_([this](StartTag& tag) { on_tag(tag); }) {
+      scanner_([this](StartTag& tag) { on_tag(tag); }),
+      memo_(memo) {
+  set_base(std::move(page_url));
   if (const auto self = resolve_link(base_, "")) self_url_ = self->url;
+  self_hash_ = hashed(self_url_);
+}
+
+void LinkRewriter::set_base(std::string base) {
+  base_ = std::move(base);
+  const std::string_view url = std::string_view(base_).substr(0, base_.find_first_of("?#"));
+  const std::string_view page = page_path_;
+  const size_t page_folder = page.find_last_of("\\/");
+  context_ = hashed(page.substr(0, page_folder == std::string_view::npos ? 0 : page_folder),
+                    hashed(url.substr(0, url.rfind('/') + 1)));
 }
 
 std::optional<std::string> LinkRewriter::rewrite_value(std::string_view value) const {
+  // A value of a query or a fragment alone, or none, means something in this page only.
+  const bool memorable = memo_ != nullptr && !value.empty() && value.find_first_of("?#") != 0 &&
+                         value.find('#') == std::string_view::npos;
+  uint64_t target = 0;
+  if (!memorable) return rewrite(value, target);
+  const uint64_t key = hashed(value, context_);
+  const auto found = memo_->values.find(key);
+  if (found != memo_->values.end() && found->second.target != self_hash_) {
+    return found->second.value;
+  }
+  std::optional<std::string> result = rewrite(value, target);
+  if (memo_->values.size() >= LinkMemo::kMaxValues) memo_->values.clear();
+  if (target != self_hash_) memo_->values[key] = {target, result};
+  return result;
+}
+
+std::optional<std::string> LinkRewriter::rewrite(std::string_view value, uint64_t& target) const {
   const std::optional<ResolvedLink> link = resolve_link(base_, value);
   if (!link) return std::nullopt;
+  target = hashed(link->url);
   std::string out;
   const bool self = link->url == self_url_;
   if (!self || link->fragment.empty()) {
@@ -196,7 +231,7 @@ void LinkRewriter::on_tag(StartTag& tag) {
     const std::optional<ResolvedLink> link =
         href != nullptr && href->has_value ? resolve_link(base_, href->value) : std::nullopt;
     if (!link) return;
-    base_ = link->url;
+    set_base(link->url);
     tag.remove = true;
     for (const TagAttribute& a : tag.attributes) tag.remove &= equals_ignoring_case(a.name, "href");
     for (TagAttribute& a : tag.attributes) a.remove = equals_ignoring_case(a.name, "href");

@@ -1,10 +1,12 @@
 // Links of a page turned into links into the copy, line by line.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "output/html_tags.h"
 
@@ -34,9 +36,22 @@ std::string relative_link(std::string_view from, std::string_view to);
 // back with the same escapes, but a Shift-JIS character in it as %-escaped UTF-8, as browsers
 // match it with the page's anchors. Values that are no link into the copy (mailto:,
 // javascript:, ...) and everything else in the page stay as they are.
+// Values already rewritten, kept from page to page (LOCAL_LINKS): the pages of a folder link the
+// same pages, and a value means the same in every page of a folder unless it leads to the page
+// itself. By a 64-bit hash of the folder of the base URL, the folder of the page and the value.
+struct LinkMemo {
+  struct Value {
+    uint64_t target = 0;  // hash of the resolved URL: a value leading to the page itself is redone
+    std::optional<std::string> value;
+  };
+  static constexpr size_t kMaxValues = 1 << 18;  // then it starts again: some megabytes at most
+  std::unordered_map<uint64_t, Value> values;
+};
+
 class LinkRewriter {
  public:
-  LinkRewriter(std::string page_url, std::string page_path, LinkLookup lookup);
+  LinkRewriter(std::string page_url, std::string page_path, LinkLookup lookup,
+               LinkMemo* memo = nullptr);
   LinkRewriter(const LinkRewriter&) = delete;
   LinkRewriter& operator=(const LinkRewriter&) = delete;
 
@@ -51,12 +66,17 @@ class LinkRewriter {
 
  private:
   void on_tag(StartTag& tag);
+  std::optional<std::string> rewrite(std::string_view value, uint64_t& target) const;
+  void set_base(std::string base);
 
   std::string base_;
+  uint64_t context_ = 0;  // the folders of the base URL and of the page, for the memo
+  uint64_t self_hash_ = 0;
   std::string self_url_;
   std::string page_path_;
   LinkLookup lookup_;
   TagScanner scanner_;
+  LinkMemo* memo_;
 };
 
 }  // namespace volari

@@ -81,9 +81,12 @@ EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string&
     const ServerSaid server{entry.record.charset, entry.record.content_type};
     std::optional<LinkRewriter> links;
     if (s.flg_local_links != 0 && !u.flags.graphic) {
-      links.emplace(entry.url, u.out_path, [&run](const std::string& url) {
-        return run.link_targets.find(run.platform, run.settings, url);
-      });
+      links.emplace(
+          entry.url, u.out_path,
+          [&run](const std::string& url) {
+            return run.link_targets.find(run.platform, run.settings, url);
+          },
+          &run.link_memo);
     }
     const CopyResult copy = copy_cache_file(out, u.flags, cache_path.c_str(), u.out_path.c_str(),
                                             server, links ? &*links : nullptr);

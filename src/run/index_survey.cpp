@@ -58,16 +58,15 @@ void survey_index(Run& run) {
   }
   close_index(reader, run.platform);
   if (run.settings.flg_local_links == 0) return;
-  // The entries this run converts, as convert_entry will decide.
+  // Every URL that maps to a path; the entries this run converts, as convert_entry will decide.
   for (auto& [url, held] : best) {
+    const MappedUrl u = map_url(run.settings, url);
+    if (u.outcome != MapOutcome::mapped) continue;
     look_up_time(run, held);
-    if (!held.time) continue;
-    if (run.settings.flg_last_from != 0 &&
-        older_than(packed_local(run.platform, *held.time), run.settings.flg_last_time)) {
-      continue;
-    }
-    MappedUrl u = map_url(run.settings, url);
-    if (u.outcome == MapOutcome::mapped) run.link_targets.add(u.out_path);
+    const bool converted = held.time && (run.settings.flg_last_from == 0 ||
+                                         !older_than(packed_local(run.platform, *held.time),
+                                                     run.settings.flg_last_time));
+    run.link_targets.add(url, u.out_path, converted);
   }
 }
 

@@ -11,6 +11,7 @@
 #include "index/cache_entry.h"
 #include "index/index_reader.h"
 #include "output/history_visits.h"
+#include "output/link_rewrite.h"
 #include "output/manifest.h"
 #include "output/output_state.h"
 #include "platform/platform.h"
@@ -45,7 +46,8 @@ class Run final : public HistoryKeySink {
   // another record of the same URL is converted for.
   std::vector<bool> superseded;
   uint32_t entries_read = 0;
-  LinkTargets link_targets;          // filled by the survey when LOCAL_LINKS is on
+  LinkTargets link_targets;  // filled by the survey when LOCAL_LINKS is on
+  LinkMemo link_memo;
   std::optional<Manifest> manifest;  // MANIFEST: the rows of VOLARI.CSV
   // History mode with HISTORY_VISITS: the keys read so far, written at the end of the run.
   HistoryVisits visits;
