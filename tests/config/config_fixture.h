@@ -35,11 +35,6 @@ class ConfigTest : public ::testing::Test {
     std::sort(out.begin(), out.end());
     return out;
   }
-  static std::string program_form(std::string path) {
-    path_from_native(&path[0]);
-    return path;
-  }
-  static std::string cwd() { return std::filesystem::current_path().string(); }
   struct stat status(const std::string& rel) const {
     struct stat st = {};
     EXPECT_EQ(lstat(dir_.file(rel).c_str(), &st), 0) << rel;
@@ -51,13 +46,6 @@ class ConfigTest : public ::testing::Test {
   const std::string root_ = std::filesystem::canonical(dir_.path()).string();
   std::filesystem::path old_;
 };
-
-// `text` with every LF written as CR LF, as text-mode files hold it.
-inline std::string crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return out;
-}
 
 // An argument vector that owns its texts.
 class Argv {

@@ -147,21 +147,6 @@ TEST_F(History, EntriesByMode) {
   }
 }
 
-TEST_F(History, DatePrefixIsTheCopysTime) {
-  const std::pair<int, const char*> cases[] = {
-      {0, ""}, {4, "98/07/14 "}, {8, "98/07/14 09:05:20  "}, {12, "98/07/14 09:05:20  "}};
-  put("A.HTM", "x");
-  set_times("A.HTM", kWritten, kWritten);
-  settings.flg_hst_type = 1;
-  platform.now = DateTime{2001, 3, 0, 4, 14, 5, 6, 0};  // not the time of the run
-  for (const auto& [bits, prefix] : cases) {
-    settings.flg_hst_date = bits;
-    EXPECT_EQ(page_of("T", "u", "A.HTM"), kPageHeader + file_line("A.HTM", "T", prefix)) << bits;
-  }
-  // No copy, no date.
-  EXPECT_EQ(page_of("T", "u", "MISSING.HTM"), kPageHeader + file_line("MISSING.HTM", "T"));
-}
-
 // A key longer than a line can hold is cut, at a whole character, and its line still ends.
 TEST_F(History, LongHistoryKeyIsCut) {
   settings.flg_hst_mode = 9;
@@ -183,22 +168,6 @@ TEST_F(History, LongHistoryKeyIsCut) {
 }
 
 using HistoryPage = OutputTest;
-
-TEST_F(HistoryPage, NothingRecordedLeavesThePageAlone) {
-  settings.flg_hst_date = 3;
-  put(kPage, "old page");
-  set_times(kPage, kWritten, kWritten);
-  put_history_entry(ctx, EntryFlags{false}, "", "http://h/a.gif", "a.gif",
-                    ".\\A.GIF");  // not selected
-  settings.flg_hst_file = 0;  // switched off: even a selected entry and a plain line are dropped
-  put_history_entry(ctx, EntryFlags{false}, "", "http://h/", "index.htm", ".\\A");
-  hst_printf(ctx, "x\n");
-  close_history(ctx);
-  EXPECT_EQ(get(kPage), "old page");
-  EXPECT_EQ(status(kPage).st_mtime, kWritten);
-  EXPECT_TRUE(platform.opens.empty());
-  EXPECT_EQ(platform.console, "");
-}
 
 // A page that cannot be opened or written is reported once a run, on the console only, and the
 // run hears of it; a later call still tries to open it.

@@ -1,11 +1,12 @@
 #include "output/jis.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "testlib/iconv_text.h"
 
 namespace volari {
 namespace {
@@ -22,34 +23,6 @@ std::string convert(const std::string& in, size_t length = std::string::npos) {
   return std::string(reinterpret_cast<const char*>(out.data()), n);
 }
 
-// The oracle: glibc's own converters. False when iconv does not know the text.
-bool iconv_text(const char* to, const std::string& in, std::string* out) {
-  iconv_t cd = iconv_open(to, "EUC-JP");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::vector<char> buf(in.size() * 4 + 16);
-  char* ip = const_cast<char*>(in.data());
-  size_t il = in.size();
-  char* op = buf.data();
-  size_t ol = buf.size();
-  bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && il == 0;
-  ok = ok && iconv(cd, nullptr, nullptr, &op, &ol) != static_cast<size_t>(-1);  // shift back
-  iconv_close(cd);
-  out->assign(buf.data(), op - buf.data());
-  return ok;
-}
-
-// The standard codes are checked against iconv below.
-TEST(JisToSjis, ArithmeticOutsideTheCodeSpace) {
-  const struct {
-    uint16_t jis, sjis;
-  } cases[] = {
-      {0x0000, 0x707E},  // hi 0: (0 - 1) >> 1 is -1
-      {0x7F7F, 0xF09F},  // odd row, 0x7F skipped
-      {0xA0A0, 0x001E},  // both bytes wrap to 8 bits
-  };
-  for (const auto& c : cases) EXPECT_EQ(jis_to_sjis(c.jis), c.sjis) << std::hex << c.jis;
-}
-
 // Every JIS X 0208 character that glibc knows, row by row, in EUC-JP and in both JIS
 // escape-sequence forms, must come out exactly as iconv writes it in Shift-JIS.
 TEST(ToShiftJis, EveryJisX0208CharacterMatchesIconv) {
@@ -58,8 +31,8 @@ TEST(ToShiftJis, EveryJisX0208CharacterMatchesIconv) {
     std::string euc = "row:", at = "row:\x1b$@", sjis = "row:";
     for (int cell = 1; cell <= 94; ++cell) {
       const std::string one = {static_cast<char>(0xA0 + row), static_cast<char>(0xA0 + cell)};
-      std::string sjis_one;
-      if (!iconv_text("SHIFT_JIS", one, &sjis_one)) continue;
+      const std::string sjis_one = testing::iconv_text("EUC-JP", "SHIFT_JIS", one);
+      if (sjis_one.empty()) continue;
       ++known;
       euc += one;
       at += {static_cast<char>(0x20 + row), static_cast<char>(0x20 + cell)};
@@ -68,8 +41,8 @@ TEST(ToShiftJis, EveryJisX0208CharacterMatchesIconv) {
     euc += " end\n";
     at += "\x1b(J end\n";
     sjis += " end\n";
-    std::string iso;  // ESC $ B ... ESC ( B
-    ASSERT_TRUE(iconv_text("ISO-2022-JP", euc, &iso));
+    const std::string iso = testing::iconv_text("EUC-JP", "ISO-2022-JP", euc);  // ESC $ B
+    ASSERT_FALSE(iso.empty());
     EXPECT_EQ(convert(euc), sjis) << "row " << row;
     EXPECT_EQ(convert(iso), sjis) << "row " << row;
     EXPECT_EQ(convert(at), sjis) << "row " << row;

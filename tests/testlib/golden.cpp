@@ -1,7 +1,6 @@
 #include "testlib/golden.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -225,27 +224,18 @@ std::string transcript(const Scenario& sc, const Runner& runner) {
 }
 
 std::string readable(const std::string& bytes) {
-  static iconv_t cd = iconv_open("UTF-8", "CP932");
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
   std::string out;
-  char hex[8];
   for (size_t i = 0; i < bytes.size();) {
-    const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    const size_t n = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? 2 : 1;
-    if (c >= 0x80 && i + n <= bytes.size()) {
-      char in[2] = {bytes[i], n == 2 ? bytes[i + 1] : '\0'};
-      char* ip = in;
-      size_t il = n;
-      char buf[8];
-      char* op = buf;
-      size_t ol = sizeof buf;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && il == 0) {
-        out.append(buf, sizeof buf - ol);
-        i += n;
-        continue;
-      }
-    }
+    const unsigned char c = b[i];
+    const size_t n = sjis_char_length(b + i, bytes.size() - i);
+    const char32_t u = c >= 0x80 ? cp932_to_unicode(b + i, n) : 0;
     const char next = i + 1 < bytes.size() ? bytes[i + 1] : '\0';
+    if (u != 0) {
+      append_utf8(u, out);
+      i += n;
+      continue;
+    }
     if (c == '\r') {
       out += "\\r";
     } else if (c == '\\' && (next == 'r' || next == 'x')) {
@@ -253,6 +243,7 @@ std::string readable(const std::string& bytes) {
     } else if (c == '\n' || c == '\t' || (c >= 0x20 && c < 0x7F)) {
       out += static_cast<char>(c);
     } else {
+      char hex[8];
       std::snprintf(hex, sizeof hex, "\\x%02X", c);
       out += hex;
     }
