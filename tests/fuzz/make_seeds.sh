@@ -11,31 +11,22 @@ trap 'rm -rf "$T"' EXIT
 rm -rf "$OUT"
 mkdir -p "$OUT"
 
-{
-  for i in $(seq 1 30); do
-    echo "http://host$((i % 4)).example.com/d$((i % 3))/page$i.html - nofile"
-  done
-  echo "http://www.example.co.jp/cgi-bin/q.cgi?a=1 - nofile post=a=1"
-  echo "http://long.example.jp/$(printf 'a%.0s' $(seq 1 300)).html - nofile"
-  echo "delete http://host1.example.com/d1/page1.html"
-  echo "delete http://host2.example.com/d2/page14.html"
-} >"$T/small.txt"
-{
-  cat "$T/small.txt"
-  echo "http://big.example.jp/$(printf 'p%.0s' $(seq 1 5000)).html - nofile"
-} >"$T/big.txt"
-{
-  for i in $(seq 1 40); do echo "http://site$((i % 5)).example.net/p$i title=T$i"; done
-  echo "delete http://site3.example.net/p3"
-} >"$T/hist.txt"
+for i in $(seq 1 30); do echo "http://host$((i % 4)).example.com/d$((i % 3))/page$i.html - nofile"; done >"$T/small.txt"
+cat >>"$T/small.txt" <<EOF2
+http://www.example.co.jp/cgi-bin/q.cgi?a=1 - nofile post=a=1
+http://long.example.jp/$(printf 'a%.0s' $(seq 1 300)).html - nofile
+delete http://host1.example.com/d1/page1.html
+delete http://host2.example.com/d2/page14.html
+EOF2
+{ cat "$T/small.txt"; echo "http://big.example.jp/$(printf 'p%.0s' $(seq 1 5000)).html - nofile"; } >"$T/big.txt"
+for i in $(seq 1 40); do echo "http://site$((i % 5)).example.net/p$i title=T$i"; done >"$T/hist.txt"
+echo "delete http://site3.example.net/p3" >>"$T/hist.txt"
 
 n=0
 seed() {  # MANIFEST INDEX-NAME ARGS...
-  local manifest=$1 name=$2
-  shift 2
   n=$((n + 1))
-  "$MK" "$@" "$manifest" "$T/out$n" >/dev/null
-  cp "$T/out$n/$name" "$OUT/seed$n"
+  "$MK" "${@:3}" "$1" "$T/out$n" >/dev/null
+  cp "$T/out$n/$2" "$OUT/seed$n"
 }
 seed "$T/small.txt" FAT.DB --bsize 4096 --lorder 1234 --records 5
 seed "$T/small.txt" FAT.DB --bsize 8192 --lorder 4321 --records 3

@@ -36,12 +36,6 @@ std::string data_item(const std::string& name, int64_t len = -1, bool nul = true
          std::string(nul, '\0');
 }
 
-Pairs numbered(int n, const std::string& name) {
-  Pairs out;
-  for (int i = 1; i <= n; ++i) out.emplace_back("http://h/" + std::to_string(i), name);
-  return out;
-}
-
 // One page laid out as the hash library does: offset table at the front, items packed downward.
 struct Page {
   std::vector<unsigned char> b;
@@ -234,29 +228,18 @@ TEST(ParsePage, AtMost240EntriesPerPage) {
     SCOPED_TRACE(usable);
     Page page(8192);
     const uint16_t shared = page.place(data_item("SHARED"));
-    const Pairs all = numbered(usable, "SHARED");
+    Pairs all;
     Offsets offsets;
-    for (const auto& pair : all) offsets.emplace_back(page.place(key_item(pair.first)), shared);
+    for (int i = 1; i <= usable; ++i) {
+      all.emplace_back("http://h/" + std::to_string(i), "SHARED");
+      offsets.emplace_back(page.place(key_item(all.back().first)), shared);
+    }
     page.table(offsets);
     Parse p;
     EXPECT_EQ(p.run(page), 1);
     EXPECT_EQ(p.entries(), Pairs(all.begin(), all.begin() + 240));
     EXPECT_EQ(p.platform.polls, 240);  // the rest of the page is not scanned
   }
-}
-
-TEST(ParsePage, HistoryModeHandsKeysOn) {
-  Page page(4096);
-  const uint16_t a = page.place("http://a.b/" + std::string(1, '\0')), i = page.place("INT_x");
-  const uint16_t c = page.place("http://c.d/x.html" + std::string(1, '\0'));
-  // The data items are never read, only their offsets checked.
-  page.table({{a, 2000}, {i, 2000}, {c, 4095}, {c, 0}, {a, 4096}});
-  Parse p;
-  p.history = 1;
-  EXPECT_EQ(p.run(page), 1);
-  EXPECT_EQ(p.batch->entry_count, 0u);
-  EXPECT_EQ(p.keys, (std::vector<std::string>{"http://a.b/", "http://c.d/x.html"}));
-  EXPECT_EQ(p.platform.console, "http://a.b/\nhttp://c.d/x.html\n");
 }
 
 // The buffer beyond the page holds bytes that would change the result if they were read.
@@ -296,24 +279,6 @@ TEST(ParsePage, CorruptPagesStayInsideThePage) {
     for (const std::string& key : p.keys) got.emplace_back(key, "");
     EXPECT_EQ(got, c.want);
     EXPECT_EQ(p.shown("offset over cache_size.\n"), c.want.empty());
-  }
-}
-
-// The last overflow page of a big pair as the hash library writes it: the end of the data, and a
-// marker (3: full key and data) in the data word. Read as items it would give junk.
-TEST(ParsePage, BigPairChainPageGivesNothing) {
-  const std::string data = le32(300) + le32(5) + std::string(21, '\0') + le32(13) + "M0BIG001.HTM" +
-                           std::string(201, '\0');
-  Page page(4096);
-  page.put(2239, data.substr(0, 4096 - 2239));
-  page.table({{2239, 3}});
-  for (int history : {0, 1}) {
-    SCOPED_TRACE(history);
-    Parse p;
-    p.history = history;
-    EXPECT_EQ(p.run(page), 1);
-    EXPECT_EQ(p.entries(), Pairs());
-    EXPECT_TRUE(p.keys.empty());
   }
 }
 

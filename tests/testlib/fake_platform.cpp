@@ -40,23 +40,6 @@ bool FakePlatform::make_dir(const char* path) {
   return !fails(Op::make_dir, path) && PlatformWrapper::make_dir(path);
 }
 
-uint32_t FakePlatform::tick_count() {
-  const uint32_t t = tick;
-  tick += tick_step;
-  return t;
-}
-
-bool FakePlatform::set_local_time(const DateTime& t) {
-  clock_sets.push_back(t);
-  if (clock_settable) now = t;
-  return clock_settable;
-}
-
-bool FakePlatform::set_system_time(const DateTime& utc) {
-  clock_sets.push_back(utc);
-  return clock_settable;
-}
-
 bool FakePlatform::key_waiting() {
   ++polls;
   if (on_poll) on_poll(*this, polls);

@@ -22,9 +22,7 @@ class FakePlatform : public PlatformWrapper {
   std::string console;                          // every byte written to the console
   DateTime now{2001, 3, 4, 29, 14, 5, 6, 700};  // year, month, weekday, day, h, m, s, ms
   uint32_t tick = 1000;
-  uint32_t tick_step = 0;            // added to `tick` after every tick_count() call
-  bool clock_settable = false;       // false: refused as on POSIX
-  std::vector<DateTime> clock_sets;  // every accepted or refused set_local/system_time
+  std::vector<DateTime> clock_sets;  // every set_local/system_time, refused as on POSIX
   DirDating dating = DirDating::by_stamp;
   std::deque<int> keys;  // codes waiting; key_waiting() is true while any is left
   // Called before every key_waiting(); lets a test press a key at the n-th poll.
@@ -48,9 +46,9 @@ class FakePlatform : public PlatformWrapper {
     return path_from_native(program.empty() ? argv0 : program);
   }
   DateTime local_time() override { return now; }
-  uint32_t tick_count() override;
-  bool set_local_time(const DateTime& t) override;
-  bool set_system_time(const DateTime& utc) override;
+  uint32_t tick_count() override { return tick; }
+  bool set_local_time(const DateTime& t) override { return clock_sets.push_back(t), false; }
+  bool set_system_time(const DateTime& utc) override { return clock_sets.push_back(utc), false; }
   DirDating dir_dating() const override { return dating; }
   void console_write(const char* bytes, size_t n) override { console.append(bytes, n); }
   void console_flush() override {}

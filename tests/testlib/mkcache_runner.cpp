@@ -51,24 +51,18 @@ int run_mkcache(const std::string& outdir, const std::string& manifest_text,
   return r.status;
 }
 
-std::vector<DumpedPair> dump_index(const std::string& index_path, const std::string& extra_args) {
+std::vector<std::vector<std::string>> dump_index(const std::string& index_path,
+                                                 const std::string& extra_args) {
   const ProcessResult r =
       run_process(command({VOLARI_MKCACHE, "--dump", index_path}, extra_args), "");
   if (r.status != 0) ADD_FAILURE() << "mkcache --dump " << index_path << ": " << r.err;
-  std::vector<DumpedPair> pairs;
+  std::vector<std::vector<std::string>> pairs;
   std::istringstream lines(r.out);
   for (std::string line; std::getline(lines, line);) {
-    std::vector<std::string> f;
+    pairs.emplace_back();
     std::istringstream fields(line);
-    for (std::string field; std::getline(fields, field, '\t');) f.push_back(unescape(field));
-    DumpedPair p;
-    const bool tagged = f.size() == 3;
-    p.is_post = tagged && f[0] == "POST";
-    p.is_internal = tagged && f[0] == "INT";
-    p.is_raw = tagged && f[0] == "RAW";
-    p.url = f.empty() ? "" : f[tagged ? 1 : 0];
-    if (f.size() >= 2) p.cache_file = f.back();
-    pairs.push_back(p);
+    for (std::string field; std::getline(fields, field, '\t');)
+      pairs.back().push_back(unescape(field));
   }
   return pairs;
 }

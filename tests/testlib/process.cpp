@@ -119,16 +119,12 @@ void PtyProcess::type(const std::string& bytes) {
   if (write(master_, bytes.data(), bytes.size()) < 0) return;
 }
 
-void PtyProcess::drain(int timeout_ms) {
-  drain_fd(master_, output_, timeout_ms);
-}
-
 bool PtyProcess::wait_for(const std::string& needle, int timeout_ms) {
   const long long deadline = now_ms() + timeout_ms;
   while (output_.find(needle) == std::string::npos) {
     const long long left = deadline - now_ms();
     if (left <= 0) return false;
-    drain(left < 50 ? static_cast<int>(left) : 50);
+    drain_fd(master_, output_, left < 50 ? static_cast<int>(left) : 50);
   }
   return true;
 }
@@ -136,11 +132,11 @@ bool PtyProcess::wait_for(const std::string& needle, int timeout_ms) {
 int PtyProcess::wait_exit(int timeout_ms) {
   const long long deadline = now_ms() + timeout_ms;
   for (;;) {
-    drain(20);
+    drain_fd(master_, output_, 20);
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
-      drain(0);
+      drain_fd(master_, output_, 0);
       return decode_status(status);
     }
     if (now_ms() > deadline) {

@@ -36,7 +36,6 @@ class PtyProcess {
   const std::string& output() const { return output_; }
 
  private:
-  void drain(int timeout_ms);
   int master_ = -1;
   int pid_ = -1;
   std::string output_;

@@ -9,22 +9,16 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace volari::testing {
 
 TempDir::TempDir() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string base = tmp && *tmp ? tmp : "/tmp";
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  std::string pattern = base + "/volari-test-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data()))
-    throw std::runtime_error("TempDir: mkdtemp in " + base + ": " + std::strerror(errno));
-  path_ = fs::absolute(buf.data()).string();
+  std::string pattern = (fs::temp_directory_path() / "volari-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data()))
+    throw std::runtime_error("TempDir: mkdtemp " + pattern + ": " + std::strerror(errno));
+  path_ = fs::absolute(pattern).string();
 }
 
 // Gives the owner full access to every directory below `dir` so that the tree can be removed.

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "testlib/mkcache_runner.h"
@@ -13,53 +12,34 @@
 #include "testlib/temp_dir.h"
 #include "wine/wine_session.h"
 
-namespace fs = std::filesystem;
-
 namespace volari::testing {
 namespace {
-
-constexpr int kEntries = 3000;
 
 class WindowsConsoleTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TZ", kTimeZone, 1);
-    ASSERT_TRUE(wine_status().ok) << "The Windows build cannot be run under Wine: "
-                                  << wine_status().message;
-    fs::copy_file(VOLARI_WIN64_EXE, dir.file("VOLD32.EXE"));
+    ASSERT_EQ(wine_problem(), "");
+    std::filesystem::copy_file(VOLARI_WIN64_EXE, dir.file("VOLD32.EXE"));
   }
-
   PtyProcess start(const std::vector<std::string>& args) {
-    return PtyProcess(wine_command(dir.file("VOLD32.EXE"), args), dir.path(),
-                      wine_environment(wine_status().prefix));
+    return PtyProcess(wine_command(dir.file("VOLD32.EXE"), args), dir.path(), wine_environment());
   }
-
-  static size_t arrows(const std::string& console) {
-    size_t n = 0;
-    for (size_t at = console.find(" -> "); at != std::string::npos;
-         at = console.find(" -> ", at + 1)) {
-      ++n;
-    }
-    return n;
-  }
-
-  // The number after the summary label of converted files, -1 when there is none.
-  static int converted(const std::string& console) {
-    const std::string label = "変換ファイル";
-    const size_t at = console.find(label);
-    if (at == std::string::npos) return -1;
-    return std::stoi(console.substr(at + label.size()));
-  }
-
   TempDir dir;
 };
 
+size_t arrows(const std::string& console) {
+  size_t n = 0;
+  for (size_t at = console.find(" -> "); at != std::string::npos; at = console.find(" -> ", at + 1))
+    ++n;
+  return n;
+}
+
 // A cursor key arrives as two codes and does not stop the run; Escape does, at the next entry.
 TEST_F(WindowsConsoleTest, CursorKeyGoesOnAndEscapeStops) {
+  constexpr int kEntries = 3000;
   std::string manifest;
-  for (int i = 0; i < kEntries; ++i) {
+  for (int i = 0; i < kEntries; ++i)
     manifest += "http://aa.bb/dir/page" + std::to_string(i) + ".html - text=p\n";
-  }
   ASSERT_EQ(run_mkcache(dir.path(), manifest), 0);
   PtyProcess p = start({});
   ASSERT_TRUE(p.wait_for(" -> ", 30000)) << p.output();
@@ -77,7 +57,9 @@ TEST_F(WindowsConsoleTest, CursorKeyGoesOnAndEscapeStops) {
   const std::string& console = p.output();
   EXPECT_NE(console.find("処理を開始します。"), std::string::npos) << console.substr(0, 500);
   EXPECT_NE(console.find("処理を終了しました。"), std::string::npos);
-  const int done = converted(console);
+  const size_t at = console.find("変換ファイル");
+  ASSERT_NE(at, std::string::npos);
+  const int done = std::stoi(console.substr(at + std::string("変換ファイル").size()));
   EXPECT_GE(done, static_cast<int>(before_escape));
   EXPECT_LT(done, kEntries);
 }

@@ -24,25 +24,27 @@ namespace fs = std::filesystem;
 namespace volari::testing {
 namespace {
 
-RunResult native(const Scenario& sc, const TempDir& dir, const std::vector<std::string>& args) {
-  // A copy, not a link: the program finds its folder through the kernel, which follows links.
-  if (!fs::exists(dir.file("vold32"))) fs::copy_file(VOLARI_VOLD32, dir.file("vold32"));
-  std::vector<std::string> argv = {sc.program.empty() ? dir.file("vold32") : sc.program};
-  argv.insert(argv.end(), args.begin(), args.end());
-  const ProcessResult r = run_process(argv, dir.file(sc.cwd), {"TZ=" + std::string(kTimeZone)});
-  return {r.status, r.out, ""};
-}
+using Env = std::vector<std::string>;
 
-RunResult windows(const Scenario& sc, const TempDir& dir, const std::vector<std::string>& args) {
-  if (!fs::exists(dir.file("VOLD32.EXE"))) fs::copy_file(VOLARI_WIN64_EXE, dir.file("VOLD32.EXE"));
-  const std::string program = sc.program.empty() ? dir.file("VOLD32.EXE") : sc.program;
-  const ProcessResult r = run_process(wine_command(program, args), dir.file(sc.cwd),
-                                      wine_environment(wine_status().prefix), 120);
-  return {r.status, std::regex_replace(r.out, std::regex("\r\n"), "\n"), ""};
+// One run of the native program (windows false) or of the Windows one.
+Runner runner(const Scenario& sc, bool windows) {
+  return [&sc, windows](const TempDir& dir, const std::vector<std::string>& args) {
+    const std::string exe = dir.file(windows ? "VOLD32.EXE" : "vold32");
+    // A copy, not a link: the program finds its folder through the kernel, which follows links.
+    if (!fs::exists(exe)) fs::copy_file(windows ? VOLARI_WIN64_EXE : VOLARI_VOLD32, exe);
+    std::vector<std::string> argv = {sc.program.empty() ? exe : sc.program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    if (windows) argv = wine_command(argv[0], args);
+    const ProcessResult r =
+        run_process(argv, dir.file(sc.cwd), windows ? wine_environment() : Env{}, 120);
+    return RunResult{r.status,
+                     windows ? std::regex_replace(r.out, std::regex("\r\n"), "\n") : r.out, ""};
+  };
 }
 
 // A transcript with each platform's own ways undone.
-std::string comparable(std::string text) {
+std::string comparable(const Scenario& sc, bool windows) {
+  std::string text = transcript(sc, runner(sc, windows));
   const std::pair<const char*, const char*> rules[] = {
       {"Z:<DIR>|/Z\\|<DIR>", "<DIR>"},
       {R"(\\(?![rx])|\\x5C)", "/"},  // a '\', but an escape of the transcript
@@ -57,21 +59,12 @@ std::string comparable(std::string text) {
   return text;
 }
 
-class SideBySide : public ::testing::TestWithParam<std::string> {
- protected:
-  void SetUp() override {
-    setenv("TZ", kTimeZone, 1);
-    ASSERT_TRUE(wine_status().ok) << "The Windows build cannot run under Wine: "
-                                  << wine_status().message;
-  }
-};
+class SideBySide : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SideBySide, SameResults) {
+  ASSERT_EQ(wine_problem(), "");
   const Scenario& sc = golden_scenario(GetParam());
-  const std::string mine = comparable(
-      transcript(sc, [&](const TempDir& d, const auto& args) { return native(sc, d, args); }));
-  const std::string theirs = comparable(
-      transcript(sc, [&](const TempDir& d, const auto& args) { return windows(sc, d, args); }));
+  const std::string mine = comparable(sc, false), theirs = comparable(sc, true);
   if (mine == theirs) return;
   std::istringstream a(mine), b(theirs);
   std::string la, lb;
@@ -85,16 +78,13 @@ INSTANTIATE_TEST_SUITE_P(Wine, SideBySide,
                                            "usage", "missing-index", "settings-files",
                                            "japanese-names", "mixed-debug3"),
                          [](const auto& info) {
-                           std::string name = info.param;
-                           for (char& c : name) c = c == '-' ? '_' : c;
-                           return name;
+                           return std::regex_replace(info.param, std::regex("-"), "_");
                          });
 
 // Names Windows will not have: devices (with any extension, in any folder) and trailing dots and
 // blanks, which Windows strips.
 TEST(SideBySideWindows, WindowsNames) {
-  setenv("TZ", kTimeZone, 1);
-  ASSERT_TRUE(wine_status().ok) << wine_status().message;
+  ASSERT_EQ(wine_problem(), "");
   Scenario sc{"windows-names",
               "http://aa.bb/con.html - text=<title>c</title>\n"
               "http://aa.bb/nul.gif - gen=10\nhttp://aa.bb/aux - text=a\n"
@@ -103,8 +93,7 @@ TEST(SideBySideWindows, WindowsNames) {
               "http://aa.bb/x.html%20 - text=2\nhttp://aa.bb/dir./index.html - text=3\n",
               "",
               "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=cache/FAT.DB\nLOG=LOG.TXT\nHISTORY=HISTORY.HTM\n"};
-  const std::string got = comparable(
-      transcript(sc, [&](const TempDir& d, const auto& args) { return windows(sc, d, args); }));
+  const std::string got = comparable(sc, true);
   const std::string path = std::string(VOLARI_SOURCE_DIR) + "/tests/golden/windows-names.txt";
   if (const char* update = std::getenv("VOLARI_UPDATE_GOLDEN"); update && *update == '1') {
     std::ofstream(path, std::ios::binary) << got;

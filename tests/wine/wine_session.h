@@ -15,30 +15,14 @@
 
 namespace volari::testing {
 
-// Time zone of both programs: no daylight saving, so Windows' file-time route through the zone's
-// present offset and POSIX' offset at the time give the same local times.
-constexpr char kTimeZone[] = "Asia/Tokyo";
-// Wine takes its ANSI code page (932, Shift-JIS) and its file-name encoding from the locale.
-constexpr char kWineLocale[] = "ja_JP.UTF-8";
+// "" when Wine is ready to run the Windows program, else what is wrong and what to do. The first
+// call does the work, and sets this process's TZ to the zone both programs run in.
+const std::string& wine_problem();
 
-// Wine ready to run the Windows program. ok false with a message saying what is wrong and what
-// to do; the first call does the work, later calls return the same answer.
-struct WineStatus {
-  bool ok = false;
-  std::string message;
-  std::string prefix;
-  double prefix_seconds = 0;   // time spent making the prefix in this process (0: it was there)
-  double session_seconds = 0;  // time spent starting the session in this process
-};
-const WineStatus& wine_status();
-
-// The environment of every Wine process ("NAME=value").
-std::vector<std::string> wine_environment(const std::string& prefix);
-
-// The command that runs `program` under Wine (a Linux path, or the name of one of Wine's own
-// programs such as wineboot; the Wine server itself is run directly), without the right to set
-// the clock.
+// The command that runs `program` (a Linux path, or one of Wine's own programs such as wineboot)
+// under Wine without the right to set the clock, and the environment every Wine process gets.
 std::vector<std::string> wine_command(const std::string& program,
                                       const std::vector<std::string>& args);
+std::vector<std::string> wine_environment();
 
 }  // namespace volari::testing

@@ -1,0 +1,265 @@
+// The real platform's files, directories, clock conversions and names, in a scratch directory.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "platform/cp932.h"
+#include "platform/posix/native_names.h"
+#include "platform/posix/posix_platform.h"
+#include "testlib/temp_dir.h"
+
+namespace volari {
+namespace {
+
+class PlatformFiles : public ::testing::Test {
+ protected:
+  // Program-form path of `name` (which may hold '\') in the directory.
+  std::string at(const std::string& name) const {
+    return path_from_native(dir.path()) + "\\" + name;
+  }
+  Platform& p = system_platform();
+  testing::TempDir dir;
+};
+
+TEST_F(PlatformFiles, OpenRefusesWhatIsNoFileAndTimesGoBeyond2038) {
+  dir.write_file("sub/f", "");
+  for (FileMode mode : {FileMode::read, FileMode::write, FileMode::append}) {
+    EXPECT_EQ(kNoFile, p.open_file(at("sub").c_str(), mode)) << static_cast<int>(mode);
+  }
+  EXPECT_EQ(kNoFile, p.open_file(at("no\\such.txt").c_str(), FileMode::write));
+  // An open of a FIFO that waited for a writer would only end when one comes, here after 1 s.
+  const std::string fifo = dir.file("fifo");
+  ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0666));
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(kNoFile, p.open_file(at("fifo").c_str(), FileMode::read));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  writer.join();
+  // The last second of a 32-bit time_t and the first beyond it; 2200.
+  for (const UnixTime t : {UnixTime{2147483647}, UnixTime{2147483648}, UnixTime{7258118400}}) {
+    const FileHandle f = p.open_file(at("t").c_str(), FileMode::append);
+    ASSERT_NE(kNoFile, f);
+    EXPECT_TRUE(p.set_file_times(f, t + 1, t));
+    UnixTime access = 0, write = 0;
+    EXPECT_TRUE(p.file_times(f, &access, &write));
+    EXPECT_TRUE(p.close_file(f));
+    EXPECT_EQ(access, t + 1);
+    EXPECT_EQ(write, t);
+  }
+  EXPECT_TRUE(p.rename_file(at("t").c_str(), at("sub\\f").c_str()));
+  EXPECT_FALSE(p.rename_file(at("t").c_str(), at("sub\\f").c_str()));
+  EXPECT_TRUE(p.remove_file(at("sub\\f").c_str()));
+  EXPECT_EQ(-1, p.attributes(at("sub\\f").c_str()));
+}
+
+// Names are Shift-JIS in program form and UTF-8 on disk.
+TEST_F(PlatformFiles, DirectoriesSearchesAndTheCurrentDirectory) {
+  for (const char* name : {"INDEX.HTM", "index.html", "README", "a.b.c", "x", "ア", "表"}) {
+    dir.write_file(name, "x");
+  }
+  EXPECT_TRUE(p.make_dir(at("sub").c_str()));
+  EXPECT_FALSE(p.make_dir(at("sub").c_str()));
+  EXPECT_FALSE(p.make_dir(at("a\\b").c_str()));             // its parent is missing
+  EXPECT_TRUE(p.make_dir(at("\x93\xfa\x96\x7b").c_str()));  // 日本
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("日本")));
+  EXPECT_EQ(kAttrDirectory, p.attributes(at("sub").c_str()) & kAttrDirectory);
+  EXPECT_EQ(0, p.attributes(at("README").c_str()) & kAttrDirectory);
+  EXPECT_TRUE(p.set_path_time(at("sub").c_str(), 4102444800));
+  struct stat st;
+  ASSERT_EQ(0, ::stat(dir.file("sub").c_str(), &st));
+  EXPECT_EQ(4102444800, static_cast<UnixTime>(st.st_mtim.tv_sec));
+
+  const auto found = [&](const std::string& pattern) {
+    std::vector<std::string> names;
+    auto search = p.find_files(pattern.c_str());
+    if (!search) return std::vector<std::string>{"(null)"};
+    FoundEntry e;
+    while (search->next(&e)) names.push_back(std::string(e.name) + (e.directory ? "/" : ""));
+    return names;
+  };
+  EXPECT_EQ(found(at("*")),
+            (std::vector<std::string>{"./", "../", "INDEX.HTM", "README", "a.b.c", "index.html",
+                                      "sub/", "x", "\x83\x41", "\x93\xfa\x96\x7b/", "\x95\x5c"}));
+  EXPECT_EQ(found(at("?")), (std::vector<std::string>{"./", "x", "\x83\x41", "\x95\x5c"}));
+  EXPECT_EQ(found(at("missing\\*.*")), std::vector<std::string>{"(null)"});
+
+  const auto saved = std::filesystem::current_path();
+  EXPECT_TRUE(p.change_dir(at("\x93\xfa\x96\x7b").c_str()));
+  char out[PATH_MAX];
+  EXPECT_TRUE(p.current_dir(out, sizeof out));
+  EXPECT_EQ(std::string(out), at("\x93\xfa\x96\x7b"));
+  EXPECT_FALSE(p.current_dir(out, std::strlen(out)));  // no room for the terminator
+  EXPECT_FALSE(p.change_dir(""));
+  std::filesystem::current_path(saved);
+}
+
+TEST(PlatformWildcards, DosRules) {
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"*.*", "README", true},  // as on Windows: "*.*" is every name
+      {"*.HTM", "index.htm", true},
+      {"*.htm", "INDEX.HTML", false},
+      {"INDEX.*", "index", true},
+      {"INDEX.", "INDEX", true},
+      {"?", "xy", false},
+      {"a*c", "a.b.c", true},
+      {"[a]", "a", false},
+      {"*a*a*a*a*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+      {"\x83\x41", "\x83\x61", false},  // ア and ャ differ in a second byte that reads 'A' / 'a'
+      {"?", "\x83\x41", true},          // '?' takes a whole double-byte character
+      {"*\x5c", "\x95\x5c", false},     // the second byte of 表 is no character of its own
+  };
+  for (const auto& [pattern, name, matches] : cases) {
+    EXPECT_EQ(matches, dos_wildcard_match(pattern, name)) << pattern << " / " << name;
+  }
+}
+
+TEST(PlatformClock, FileTimesBrokenDownWhereWindowsCanHoldThem) {
+  setenv("TZ", "Asia/Tokyo", 1);
+  tzset();
+  const std::tuple<bool, UnixTime, const char*> cases[] = {
+      {true, -1, "1969-12-31 23:59:59 3"},
+      {true, 2147483648, "2038-01-19 03:14:08 2"},
+      {true, -11644473600, "1601-01-01 00:00:00 1"},
+      {true, 910692730085, "30828-09-14 02:48:05 4"},
+      {false, 4102444800, "2100-01-01 09:00:00 5"},
+      {true, -11644473601, nullptr},
+      {true, 910692730086, nullptr},
+  };
+  Platform& p = system_platform();
+  for (const auto& [utc, t, shown] : cases) {
+    DateTime d;
+    const bool ok = utc ? p.to_utc(t, &d) : p.to_local(t, &d);
+    EXPECT_EQ(ok, shown != nullptr) << t;
+    if (!ok || !shown) continue;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u %u", d.year, d.month, d.day,
+                  d.hour, d.minute, d.second, d.day_of_week);
+    EXPECT_STREQ(text, shown) << t;
+  }
+  EXPECT_FALSE(p.set_local_time(DateTime{1998, 7, 2, 14, 10, 0, 0, 0}));
+}
+
+// Names each character's every code does not settle: separators, escapes, bytes that are no
+// Shift-JIS character. `both_ways`: the native name also reads back as the program one.
+TEST(NativeNames, TableBothWays) {
+  const struct {
+    const char* what;
+    std::string program;
+    std::string native;
+    bool both_ways;
+  } cases[] = {
+      {"ASCII, separators", "a\\b\\INDEX.HTM", "a/b/INDEX.HTM", true},
+      {"second byte 0x5C", "\x95\x5c\\x", "\xe8\xa1\xa8/x", true},
+      {"the code Windows writes for an IBM character", "\xfa\x40", "\xe2\x85\xb0", true},
+      {"yen sign, which iconv writes as 0x5C", "\xff\xa2\xfd\xc5", "\xc2\xa5", true},
+      {"0x80, 0xA0, lone lead", "\x80\xa0z\x81", "%80%A0z%81", false},
+      {"lead before a non-trail", "\x81\x7f ", "%81\x7f ", false},
+      {"0xFD and 0xFF outside an escape", "\xfd\x40\xff\xe0", "%FD@%FF%E0", false},
+      {"unassigned pair with 0x5C", "x\x85\x5c\\y", "x%85%5C/y", false},
+      {"a URL name in UTF-8, read as a browser does", "\xe6\x97\xa5", "\xe8\xad\x8c\xef\xbd\xa5",
+       false},
+      {"native percent", "%85", "%85", true},
+      {"EUC-JP native name", "\xff\xa6\xff\xdc\xff\xab\xff\xbc\\a", "\xc6\xfc\xcb\xdc/a", true},
+      {"emoji", "\xff\xd0\xfd\xbf\xfd\xb8\xfd\xa0", "\xf0\x9f\x98\x80", true},
+      {"surrogate, overlong", "\xff\xcd\xfd\xc0\xfd\xa0\xff\xa0\xfd\xcf\xff\xc0\xfd\xa0\xfd\xcf",
+       "\xed\xa0\x80\xc0\xaf\xe0\x80\xaf", true},
+      {"native backslash", "a\xfd\x80\x62", "a\\b", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(native_path(c.program), c.native) << c.what;
+    if (c.both_ways) {
+      EXPECT_EQ(path_from_native(c.native), c.program) << c.what;
+    }
+  }
+}
+
+void percent(unsigned char c, std::string& out) {
+  char hex[4];
+  out.append(hex, static_cast<size_t>(std::snprintf(hex, sizeof hex, "%%%02X", c)));
+}
+
+// Every code against glibc's CP932 (the same table, read without this code's arrays); a code
+// read back gives itself, or for a character with two codes one that reads as the same.
+TEST(NativeNames, EveryCodeAgainstIconv) {
+  iconv_t cd = ::iconv_open("UTF-8", "CP932");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  for (unsigned code = 0x80; code <= 0xFFFF; ++code) {
+    std::string sjis;
+    if (code >= 0x100) sjis.push_back(static_cast<char>(code >> 8));
+    sjis.push_back(static_cast<char>(code));
+    const auto* s = reinterpret_cast<const unsigned char*>(sjis.data());
+    if (sjis_char_length(s, sjis.size()) != sjis.size()) continue;
+    char out[8];
+    char* in = &sjis[0];
+    char* o = out;
+    size_t in_left = sjis.size();
+    size_t out_left = sizeof out;
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const bool ok = ::iconv(cd, &in, &in_left, &o, &out_left) != static_cast<size_t>(-1);
+    std::string want = ok ? std::string(out, o) : "";
+    for (size_t k = 0; !ok && k < sjis.size(); ++k) percent(s[k], want);
+    ASSERT_EQ(native_path(sjis), want) << std::hex << code;
+    ASSERT_EQ(sjis_to_utf8(sjis, percent), want) << std::hex << code;
+    if (ok) {
+      ASSERT_EQ(native_path(path_from_native(want)), want) << std::hex << code;
+    }
+  }
+  ::iconv_close(cd);
+}
+
+// Anything read from the file system comes back unchanged, and readers of program form that
+// pair a lead byte (0x81-0x9F, 0xE0-0xFC), or any byte of 0x80 or more, with the next find
+// exactly the native separators.
+TEST(NativeNames, NativeBytesSurviveAndSeparatorsStay) {
+  std::mt19937 rng(13);
+  const char kPool[] = {'/',    '\\',   'a',    '%',    '\xdf', '\x81', '\x9f', '\xa4', '\xc3',
+                        '\xe3', '\xe6', '\xed', '\xf0', '\xfc', '\xfd', '\xff', '\x80', '\xbf'};
+  for (int round = 0; round < 20000; ++round) {
+    std::string native(rng() % 12, '\0');
+    for (char& c : native) c = kPool[rng() % sizeof kPool];
+    const std::string program = path_from_native(native);
+    ASSERT_EQ(native_path(program), native);
+    for (const bool any_high : {false, true}) {
+      size_t seps = 0;
+      for (size_t i = 0; i < program.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(program[i]);
+        if (c == '\\') ++seps;
+        if (any_high ? c >= 0x80 : (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ++i;
+      }
+      ASSERT_EQ(seps, static_cast<size_t>(std::count(native.begin(), native.end(), '/')))
+          << ::testing::PrintToString(native);
+    }
+  }
+}
+
+TEST(NativeNames, TypedValuesAndDisplay) {
+  const std::pair<std::string, std::string> typed[] = {
+      {"/home\\\xe5\xb1\xb1\xe7\x94\xb0/x", "\\home\\\x8e\x52\x93\x63\\x"},  // UTF-8
+      {"\xe3\x81\x82\x61", "\x82\xa0\x61"},       // UTF-8 that is also plausible Shift-JIS
+      {"/caf\xc3\xa9", "\\caf\xff\xa3\xfd\xc9"},  // UTF-8 that code page 932 cannot write
+      {"C:\\\x8e\x52\x93\x63/x", "C:\\\x8e\x52\x93\x63\\x"},  // Shift-JIS from Windows
+      {"\xc3\xde\xb0\xc0/", "\xc3\xde\xb0\xc0\\"},            // Shift-JIS half-width katakana
+      {"\x95\x5c/x", "\x95\x5c\\x"},
+      {"\xed\xa0\x80", "\xed\xa0\x80"},          // no UTF-8: a surrogate
+      {"\xf4\x90\x80\x80", "\xf4\x90\x80\x80"},  // no UTF-8: beyond U+10FFFF
+  };
+  for (const auto& [in, program] : typed) {
+    EXPECT_EQ(path_from_user(in), program) << ::testing::PrintToString(in);
+  }
+  EXPECT_EQ(path_for_display("a\\\x95\x5c\\b\\"), "a/\x95\x5c/b/");
+}
+
+}  // namespace
+}  // namespace volari

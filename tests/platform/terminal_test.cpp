@@ -1,0 +1,304 @@
+// The real platform on a terminal and off it: what the console shows, the keys a program gets,
+// and the terminal's own mode, never left changed. Each case runs in a child process that
+// arranges its standard streams before it builds its platform.
+#include <gtest/gtest.h>
+#include <locale.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/posix/posix_platform.h"
+
+namespace volari {
+namespace {
+
+// Reads `fd` until its end (`*ended` set), `n` bytes or `limit_ms`, whichever comes first.
+std::string read_for(int fd, int limit_ms, size_t n = SIZE_MAX, bool* ended = nullptr) {
+  std::string out;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+  while (out.size() < n && std::chrono::steady_clock::now() < end) {
+    struct pollfd p = {fd, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) continue;
+    char buf[256];
+    const ssize_t r = ::read(fd, buf, sizeof buf);
+    if (r <= 0) {
+      if (ended) *ended = true;
+      break;
+    }
+    out.append(buf, static_cast<size_t>(r));
+  }
+  return out;
+}
+
+// What `body` returns in a child process, or "(unfinished)" when the child has not ended within
+// `limit_ms` (it is killed then). The parent runs `parent` meanwhile.
+std::string in_child(const std::function<std::string()>& body,
+                     const std::function<void()>& parent = {}, int limit_ms = 10000) {
+  int fds[2];
+  if (::pipe(fds) != 0) return "(no pipe)";
+  std::fflush(stdout);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    ::signal(SIGHUP, SIG_IGN);
+    const std::string out = body();
+    if (::write(fds[1], out.data(), out.size()) < 0) ::_exit(1);
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  if (parent) parent();
+  bool ended = false;
+  const std::string out = read_for(fds[0], limit_ms, SIZE_MAX, &ended);
+  ::close(fds[0]);
+  if (!ended) ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return ended && WIFEXITED(status) ? out : "(unfinished)";
+}
+
+std::string n(int value) {
+  return std::to_string(value) + " ";
+}
+
+// A pseudo-terminal pair, closed at the end.
+struct Pty {
+  int master = -1;
+  int slave = -1;
+  Pty() { EXPECT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0); }
+  ~Pty() {
+    if (master >= 0) ::close(master);
+    ::close(slave);
+  }
+  void type(const std::string& bytes) const {
+    if (::write(master, bytes.data(), bytes.size()) < 0) ADD_FAILURE();
+  }
+  // In a child: makes the slave its standard input (and controlling terminal, the child leading
+  // the terminal's foreground group when `own` is set).
+  void become_stdin(bool own) const {
+    ::close(master);
+    if (own) {
+      ::setsid();
+      ::ioctl(slave, TIOCSCTTY, 0);
+    }
+    ::dup2(slave, STDIN_FILENO);
+  }
+};
+
+// 処理を開始します。 in Shift-JIS, and in UTF-8.
+const std::string kStartSjis =
+    "\x8f\x88\x97\x9d\x82\xf0\x8a\x4a\x8e\x6e\x82\xb5\x82\xdc\x82\xb7\x81\x42";
+const std::string kStartUtf8 =
+    "\xe5\x87\xa6\xe7\x90\x86\xe3\x82\x92\xe9\x96\x8b\xe5\xa7\x8b\xe3\x81\x97\xe3\x81\xbe\xe3\x81"
+    "\x99\xe3\x80\x82";
+
+TEST(PlatformConsole, ATerminalShowsShiftJisInItsCharacterSet) {
+  const struct {
+    const char* locale;
+    std::string sjis;
+    std::string shown;
+  } cases[] = {
+      {"C.UTF-8", kStartSjis + " (MS-DOS)\n", kStartUtf8 + " (MS-DOS)\n"},
+      {"C", kStartSjis, kStartUtf8},  // a plain ASCII locale: UTF-8, which a terminal shows
+      {"C.UTF-8", "\xb1\xb2", "\xef\xbd\xb1\xef\xbd\xb2"},  // half-width katakana
+      // A stray lead byte (before no second byte, or at the end) and an unassigned character
+      // each show as one '?'; nothing else is lost.
+      {"C.UTF-8", "A\x81 B\x85\x41Z\x81", "A? B?Z?"},
+  };
+  for (const auto& c : cases) {
+    Pty pty;
+    struct termios t;
+    ::tcgetattr(pty.slave, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(pty.slave, TCSANOW, &t);
+    const std::string kept = in_child([&] {
+      ::unsetenv("LANG");
+      ::unsetenv("LC_CTYPE");
+      ::setenv("LC_ALL", c.locale, 1);
+      ::dup2(pty.slave, STDOUT_FILENO);
+      const std::string before = ::setlocale(LC_CTYPE, nullptr);
+      {
+        PosixPlatform p;
+        p.console_write(c.sjis.data(), c.sjis.size());
+        p.console_flush();
+      }
+      return n(before == ::setlocale(LC_CTYPE, nullptr));  // the process's own locale is kept
+    });
+    EXPECT_EQ(kept, "1 ");
+    EXPECT_EQ(c.shown, read_for(pty.master, 3000, c.shown.size()))
+        << c.locale << " " << ::testing::PrintToString(c.sjis);
+  }
+}
+
+TEST(PlatformConsole, RedirectedOutputKeepsTheExactBytes) {
+  const std::string text = kStartSjis + "\n\x95\x5c\r\n\x85\x41\x81";
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  in_child([&] {
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ::dup2(fds[1], STDOUT_FILENO);
+    PosixPlatform p;
+    p.console_write(text.data(), 5);
+    p.console_write(text.data() + 5, text.size() - 5);
+    p.console_flush();
+    return "";
+  });
+  ::close(fds[1]);
+  EXPECT_EQ(text, read_for(fds[0], 3000));
+  ::close(fds[0]);
+}
+
+// Polls until a key waits (or the time is up); true when one does.
+bool await_key(Platform& p, int limit_ms = 3000) {
+  for (int waited = 0; waited < limit_ms; waited += 5) {
+    if (p.key_waiting()) return true;
+    ::usleep(5000);
+  }
+  return false;
+}
+
+bool same_mode(const struct termios& a, const struct termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+// The codes a program on a fresh terminal gets for `typed` (written piece by piece), and whether
+// the terminal's mode is as before; the terminal starts in the mode `raw` says (ICANON and ECHO
+// off), or as a shell leaves it.
+std::string codes_for(const std::vector<std::string>& typed, bool raw) {
+  Pty pty;
+  if (raw) {
+    struct termios t;
+    ::tcgetattr(pty.slave, &t);
+    t.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    ::tcsetattr(pty.slave, TCSANOW, &t);
+  }
+  return in_child(
+      [&] {
+        pty.become_stdin(true);
+        struct termios before, after;
+        ::tcgetattr(STDIN_FILENO, &before);
+        PosixPlatform p;
+        std::string out;
+        if (!await_key(p)) return out;
+        do {
+          out += n(p.read_key());
+        } while (await_key(p, 100));  // the terminal may pass long input on in pieces
+        ::tcgetattr(STDIN_FILENO, &after);
+        return out + (same_mode(before, after) ? "" : "(mode changed)");
+      },
+      [&] {
+        for (const std::string& piece : typed) pty.type(piece);
+      });
+}
+
+TEST(PlatformKeys, TerminalBytesBecomeConsoleKeyCodes) {
+  std::string many, many_codes;  // more than one read's worth: no sequence is split
+  for (int i = 0; i < 100; ++i) many += "\x1b[B", many_codes += "224 80 ";
+  const struct {
+    std::vector<std::string> typed;
+    std::string codes;
+    bool raw = true;
+  } cases[] = {
+      {{"\x1bOP"}, "224 59 "},  // application mode
+      {{"\x1b[24~"}, "224 134 "},
+      {{"\x1b[15;5~"}, "224 63 "},  // a modifier does not change the key
+      {{"\x1b[[A"}, "224 59 "},     // Linux console F1
+      {{"\x1b[200~"}, "224 0 "},    // a sequence of no known key is still no Escape
+      {{"ab\r\x7f"}, "97 98 13 8 "},
+      {{"x\x1b[Bq\x1b\x1b"}, "120 224 80 113 27 27 "},
+      {{"\x1b", "[", "A"}, "224 72 "},  // one key, written in pieces
+      // A shell's terminal buffers lines; keys pressed between polls still arrive one by one.
+      {{"\x1b[A\x1b"}, "224 72 27 ", false},
+      {{many}, many_codes},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.codes, codes_for(c.typed, c.raw)) << ::testing::PrintToString(c.typed);
+  }
+}
+
+// poll_escape's use of the keys: a cursor key costs two polls and is never Escape.
+TEST(PlatformKeys, ACursorKeyTakesTwoPolls) {
+  Pty pty;
+  const std::string got = in_child(
+      [&] {
+        pty.become_stdin(true);
+        PosixPlatform p;
+        std::string out = n(await_key(p));
+        for (int poll = 0; poll < 3; ++poll) {
+          const bool waiting = p.key_waiting();
+          out += n(waiting) + (waiting ? n(p.read_key()) : "");
+        }
+        return out;
+      },
+      [&] { pty.type("\x1b[A"); });
+  EXPECT_EQ("1 1 224 1 72 0 ", got);
+}
+
+// Reading never blocks: the child has two seconds.
+TEST(PlatformKeys, WithoutATerminalKeysAreTheInputsBytesAndNoneWaits) {
+  const std::string got = in_child(
+      [] {
+        std::string out;
+        for (const char* bytes : {"", "\x1bz"}) {  // an empty input, then one with bytes in it
+          int fds[2];
+          if (::pipe(fds) != 0 || ::write(fds[1], bytes, std::strlen(bytes)) < 0) return out;
+          ::close(fds[1]);
+          ::dup2(fds[0], STDIN_FILENO);
+          PosixPlatform p;
+          out += n(p.key_waiting());
+          for (int i = 0; i < 3; ++i) out += n(p.read_key());
+        }
+        return out;
+      },
+      {}, 2000);
+  EXPECT_EQ("0 -1 -1 -1 0 27 122 -1 ", got);  // 122 is 'z'
+}
+
+TEST(PlatformKeys, AHungUpTerminalEndsTheWait) {
+  Pty pty;
+  const std::string got = in_child(
+      [&] {
+        pty.become_stdin(false);
+        return n(PosixPlatform().read_key());
+      },
+      [&] {
+        ::usleep(200000);
+        ::close(pty.master);
+        pty.master = -1;
+      },
+      5000);
+  EXPECT_EQ("-1 ", got);
+}
+
+// A background process that changed the terminal's mode would be stopped by it (and killed here
+// when its time is up).
+TEST(PlatformKeys, ABackgroundProcessLeavesTheTerminalAlone) {
+  Pty pty;
+  const std::string got = in_child(
+      [&] {
+        pty.become_stdin(true);
+        const std::string background = in_child(
+            [] {
+              ::setpgid(0, 0);
+              return n(PosixPlatform().key_waiting());
+            },
+            {}, 3000);
+        PosixPlatform p;  // the key is still there for the foreground
+        return background + n(await_key(p) ? p.read_key() : -1);
+      },
+      [&] { pty.type("k"); });
+  EXPECT_EQ("0 107 ", got);  // no key for the background; 107 is 'k'
+}
+
+}  // namespace
+}  // namespace volari
