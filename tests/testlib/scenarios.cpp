@@ -75,21 +75,14 @@ std::vector<Scenario> make_scenarios() {
   // The sample cache with the demo's settings, twice: the page and the log grow.
   all.push_back({"examples", "examples", "", "examples", {{}, {}}});
   all.push_back({"examples-debug2-quiet", "examples", "", "examples", {{"-!2", "-v"}}});
-  all.push_back({"examples-test-levels",
-                 "examples",
-                 "",
-                 "examples",
-                 {{"-t", "-!2"}, {"-t2"}, {"-t3", "-!1"}, {"-t4"}, {"-T7", "-r"}}});
-  all.push_back({"examples-incremental",
-                 "examples",
-                 "",
-                 ini("LAST_FROM=1\nLAST_TIME=1998/11/22 09:42\nHISTORYDATE=15\n"),
-                 {{"-!2"}}});
-  all.push_back({"examples-target-host",
-                 "examples",
-                 "",
-                 ini(),
-                 {{"WWW.TENKI.example.or.jp", "-!1"}, {"dev.example.net", "x", "-v"}}});
+  const std::vector<std::vector<std::string>> levels = {
+      {"-t", "-!2"}, {"-t2"}, {"-t3", "-!1"}, {"-t4"}, {"-T7", "-r"}};
+  all.push_back({"examples-test-levels", "examples", "", "examples", levels});
+  const std::string incremental = "LAST_FROM=1\nLAST_TIME=1998/11/22 09:42\nHISTORYDATE=15\n";
+  all.push_back({"examples-incremental", "examples", "", ini(incremental), {{"-!2"}}});
+  const std::vector<std::vector<std::string>> hosts = {{"WWW.TENKI.example.or.jp", "-!1"},
+                                                       {"dev.example.net", "x", "-v"}};
+  all.push_back({"examples-target-host", "examples", "", ini(), hosts});
   // Naming rules off their defaults, and the history page in its other forms.
   all.push_back({"examples-short-names",
                  "examples",
@@ -116,25 +109,17 @@ std::vector<Scenario> make_scenarios() {
   all.push_back({"examples-escape", "examples", "", "examples", {{"-!1"}}, "", 40});
   all.push_back({"examples-escape-first-poll", "examples", "", "examples", {{}}, "", 1});
   // Small caches for the corners of the rules.
-  all.push_back({"mixed-debug3",
-                 mixed(),
-                 "",
-                 ini("HISTORYSET=3\nHISTORYPUT=1\n"),
-                 {{"-!3"}},
-                 "",
-                 0,
-                 [](const TempDir& d) {
-                   d.write_file("secret.txt", "secret\n");
-                   d.write_file("cache/LONG.HTM", std::string(33000, 'a') + "\n<title>x\n");
-                 }});
+  all.push_back({"mixed-debug3", mixed(), "", ini("HISTORYSET=3\nHISTORYPUT=1\n"), {{"-!3"}}});
+  all.back().prepare = [](const TempDir& d) {
+    d.write_file("secret.txt", "secret\n");
+    d.write_file("cache/LONG.HTM", std::string(33000, 'a') + "\n<title>x\n");
+  };
   all.push_back({"mixed-defaults-in-cache-dir", mixed(), "", "", {{"-!1"}, {"-?"}}, "cache"});
   all.push_back({"big-endian-8k", mixed(), "--bsize 8192 -i --records 3", ini(), {{"-i", "-!3"}}});
   all.push_back({"big-endian-switch", mixed(), "-i --no-intkeys", ini(), {{"-!2"}}});
-  all.push_back({"history-mode",
-                 "history 4\nhttp://a.b/1\nhttp://a.b/<2>\nftp://x\"y/\n",
-                 "",
-                 ini(),
-                 {{"-hcache/NETSCAPE.HST", "-!3"}, {"-h", "-r"}}});
+  const std::string history = "history 4\nhttp://a.b/1\nhttp://a.b/<2>\nftp://x\"y/\n";
+  all.push_back(
+      {"history-mode", history, "", ini(), {{"-hcache/NETSCAPE.HST", "-!3"}, {"-h", "-r"}}});
   // Files that are no index: page size 0 behind a good magic number, all zeros, cut inside the
   // header, and a little-endian index read with -i. Each is an error, and LAST_TIME stays.
   Scenario unreadable{"index-unreadable", mixed(), "", "", {{}, {}, {}, {"-i"}}};
@@ -180,45 +165,24 @@ std::vector<Scenario> make_scenarios() {
   const std::string stay = dos32 +
                            "[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=out\nLOG=L.TXT\n"
                            "LAST_TIME=1997/03/29 12:34\n";
-  all.push_back({"settings-bare-program-name",
-                 mixed(),
-                 "",
-                 stay,
-                 {{"-!1"}},
-                 "out",
-                 0,
-                 [](const TempDir& d) { d.write_file("out/VOLARI.INI", "[DIR]\nLOG=WRONG\n"); },
-                 {},
-                 "vold32"});
-  all.push_back({"settings-relative-program-folder",
-                 "",
-                 "",
-                 "",
-                 {{"-!1", "-t"}},
-                 "",
-                 0,
-                 [stay](const TempDir& d) { d.write_file("bin/VOLARI.INI", stay); },
-                 {},
-                 "bin/vold32"});
-  all.push_back({"settings-program-folder-too-long",
-                 "",
-                 "",
-                 stay,
-                 {{"-!1", "-t"}},
-                 "",
-                 0,
-                 {},
-                 {},
-                 "/" + std::string(300, 'd') + "/vold32"});
+  all.push_back({"settings-bare-program-name", mixed(), "", stay, {{"-!1"}}, "out"});
+  all.back().prepare = [](const TempDir& d) {
+    d.write_file("out/VOLARI.INI", "[DIR]\nLOG=WRONG\n");
+  };
+  all.back().program = "vold32";
+  all.push_back({"settings-relative-program-folder", "", "", "", {{"-!1", "-t"}}});
+  all.back().prepare = [stay](const TempDir& d) { d.write_file("bin/VOLARI.INI", stay); };
+  all.back().program = "bin/vold32";
+  all.push_back({"settings-program-folder-too-long", "", "", stay, {{"-!1", "-t"}}});
+  all.back().program = "/" + std::string(300, 'd') + "/vold32";
   const std::string deep = std::string(150, 'd') + "/" + std::string(150, 'e');
   all.push_back({"settings-outdir-too-long",
                  "",
                  "",
                  dos32 + "[DIR]\nOUTDIR=x\\\nLOG=L.TXT\n",
                  {{"-!1", "-t"}},
-                 deep,
-                 0,
-                 [deep](const TempDir& d) { d.write_file(deep + "/x/.keep", ""); }});
+                 deep});
+  all.back().prepare = [deep](const TempDir& d) { d.write_file(deep + "/x/.keep", ""); };
   // Each URL once: the stale copies of live records that a page scan meets on freed overflow
   // pages are not counted again; of several records of one URL the newest existing file wins.
   std::string many;
@@ -237,20 +201,18 @@ std::vector<Scenario> make_scenarios() {
                  "",
                  "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=../out\n",
                  {{"-!1"}},
-                 "cache",
-                 0,
-                 [](const TempDir& d) {
-                   d.write_file("cache/FAT.DB", index_of({{"http://a.b/x.html", "OLD.HTM"},
-                                                          {"http://a.b/x.html", "NEW.HTM"},
-                                                          {"http://a.b/x.html", "GONE.HTM"},
-                                                          {"http://a.b/y.html", "GONE.HTM"},
-                                                          {"http://a.b/y.html", "OLD.HTM"}}));
-                   d.write_file("cache/OLD.HTM", "old\n");
-                   d.write_file("cache/NEW.HTM", "new\n");
-                   const auto t = std::filesystem::last_write_time(d.file("cache/NEW.HTM"));
-                   std::filesystem::last_write_time(d.file("cache/OLD.HTM"),
-                                                    t - std::chrono::hours(24));
-                 }});
+                 "cache"});
+  all.back().prepare = [](const TempDir& d) {
+    d.write_file("cache/FAT.DB", index_of({{"http://a.b/x.html", "OLD.HTM"},
+                                           {"http://a.b/x.html", "NEW.HTM"},
+                                           {"http://a.b/x.html", "GONE.HTM"},
+                                           {"http://a.b/y.html", "GONE.HTM"},
+                                           {"http://a.b/y.html", "OLD.HTM"}}));
+    d.write_file("cache/OLD.HTM", "old\n");
+    d.write_file("cache/NEW.HTM", "new\n");
+    const auto t = fs::last_write_time(d.file("cache/NEW.HTM"));
+    fs::last_write_time(d.file("cache/OLD.HTM"), t - std::chrono::hours(24));
+  };
   // Japanese names: UTF-8 on disk, a Japanese OUTDIR and FATNAME typed in UTF-8, cache files
   // whose names were lower-cased on their way from a Windows disk.
   all.push_back(
@@ -261,30 +223,25 @@ std::vector<Scenario> make_scenarios() {
        "",
        "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=../../キャッシュ/FAT.DB\nOUTDIR=出力/古いウェブ\n"
        "LOG=記録.TXT\nHISTORY=HISTORY.HTM\nHISTORYSET=3\n",
-       {{"-!2"}, {"--version"}, {"--help"}},
-       "",
-       0,
-       [](const TempDir& d) {
-         d.write_file("出力/古いウェブ/.keep", "");
-         std::filesystem::rename(d.file("cache"), d.file("キャッシュ"));
-       }});
+       {{"-!2"}, {"--version"}, {"--help"}}});
+  all.back().prepare = [](const TempDir& d) {
+    d.write_file("出力/古いウェブ/.keep", "");
+    fs::rename(d.file("cache"), d.file("キャッシュ"));
+  };
   // Cache files whose names were lower-cased on their way from a Windows disk.
-  all.push_back(
-      {"lower-cased-cache",
-       "http://jp.example/low.html M0LOW001.HTM text=lower\n"
-       "http://jp.example/two.html M0TWO001.HTM text=two\n",
-       "",
-       "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=../cache/fat.db\nOUTDIR=out\n",
-       {{"-!2"}},
-       "",
-       0,
-       [](const TempDir& d) {
-         std::filesystem::rename(d.file("cache/FAT.DB"), d.file("cache/Fat.Db"));
-         std::filesystem::rename(d.file("cache/M0LOW001.HTM"), d.file("cache/m0low001.htm"));
-         // Two names that differ only in case: neither is taken.
-         std::filesystem::rename(d.file("cache/M0TWO001.HTM"), d.file("cache/m0two001.htm"));
-         d.write_file("cache/M0two001.HTM", "other");
-       }});
+  all.push_back({"lower-cased-cache",
+                 "http://jp.example/low.html M0LOW001.HTM text=lower\n"
+                 "http://jp.example/two.html M0TWO001.HTM text=two\n",
+                 "",
+                 "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=../cache/fat.db\nOUTDIR=out\n",
+                 {{"-!2"}}});
+  all.back().prepare = [](const TempDir& d) {
+    fs::rename(d.file("cache/FAT.DB"), d.file("cache/Fat.Db"));
+    fs::rename(d.file("cache/M0LOW001.HTM"), d.file("cache/m0low001.htm"));
+    // Two names that differ only in case: neither is taken.
+    fs::rename(d.file("cache/M0TWO001.HTM"), d.file("cache/m0two001.htm"));
+    d.write_file("cache/M0two001.HTM", "other");
+  };
   // A settings file that cannot be rewritten (no settings file is that large): LAST_TIME is not
   // stored, and the run says so.
   all.push_back({"settings-not-stored",
@@ -298,33 +255,26 @@ std::vector<Scenario> make_scenarios() {
   all.push_back({"links-below-outdir",
                  "http://aa.bb/a.html - text=new-a\nhttp://aa.bb/b.html - text=new-b\n"
                  "http://cc.dd/c.html - text=new-c\nhttp://aa.bb/s.html LINK.HTM nofile\n",
-                 "",
-                 ini("HISTORYSET=3\n"),
-                 {{}},
-                 "",
-                 0,
-                 [](const TempDir& d) {
-                   d.write_file("secret.txt", "secret\n");
-                   d.write_file("elsewhere/a", "old-a");
-                   d.write_file("elsewhere/b", "old-b");
-                   d.write_file("elsewhere/log", "");
-                   d.write_file("elsewhere/dd/.keep", "");
-                   d.write_file("out/BB/AA.DOM/.keep", "");
-                   fs::create_symlink("../secret.txt", d.file("cache/LINK.HTM"));
-                   fs::create_symlink("../../../elsewhere/a", d.file("out/BB/AA.DOM/A.HTML"));
-                   fs::create_hard_link(d.file("elsewhere/b"), d.file("out/BB/AA.DOM/B.HTML"));
-                   fs::create_symlink("../elsewhere/dd", d.file("out/DD"));
-                   fs::create_symlink("../elsewhere/log", d.file("out/LOG.TXT"));
-                   fs::create_symlink("../elsewhere/hist", d.file("out/HISTORY.HTM"));
-                 },
-                 {},
-                 "",
-                 [](const TempDir& d) {
-                   EXPECT_EQ(d.read_file("elsewhere/a") + d.read_file("elsewhere/b"), "old-aold-b");
-                   EXPECT_EQ(d.read_file("elsewhere/log"), "");
-                   EXPECT_FALSE(fs::exists(d.file("elsewhere/hist")));
-                   EXPECT_FALSE(fs::exists(d.file("elsewhere/dd/CC.DOM")));
-                 }});
+                 "", ini("HISTORYSET=3\n")});
+  all.back().prepare = [](const TempDir& d) {
+    d.write_file("secret.txt", "secret\n");
+    d.write_file("elsewhere/a", "old-a");
+    d.write_file("elsewhere/b", "old-b");
+    d.write_file("elsewhere/log", "");
+    d.write_file("elsewhere/dd/.keep", "");
+    d.write_file("out/BB/AA.DOM/.keep", "");
+    fs::create_symlink("../secret.txt", d.file("cache/LINK.HTM"));
+    fs::create_symlink("../../../elsewhere/a", d.file("out/BB/AA.DOM/A.HTML"));
+    fs::create_hard_link(d.file("elsewhere/b"), d.file("out/BB/AA.DOM/B.HTML"));
+    fs::create_symlink("../elsewhere/dd", d.file("out/DD"));
+    fs::create_symlink("../elsewhere/log", d.file("out/LOG.TXT"));
+    fs::create_symlink("../elsewhere/hist", d.file("out/HISTORY.HTM"));
+  };
+  all.back().inspect = [](const TempDir& d) {
+    EXPECT_EQ(d.read_file("elsewhere/a") + d.read_file("elsewhere/b"), "old-aold-b");
+    EXPECT_EQ(d.read_file("elsewhere/log"), "");
+    EXPECT_FALSE(fs::exists(d.file("elsewhere/hist")) || fs::exists(d.file("elsewhere/dd/CC.DOM")));
+  };
   // History mode with HISTORY_VISITS: both record layouts in both byte orders, written by the hash
   // library; ties, odd seconds, titles in each Japanese encoding, with markup, none; dates no byte
   // order makes plausible. Then the key at 0 and absent: the plain listing.
