@@ -154,7 +154,6 @@ TEST(ParsePage, PairChecksInOrder) {
       {"data offset 0", -1, 0, "offset is zero.\n"},
       {"key offset at cache_size", 4096, -1, "offset over cache_size.\n"},
       {"data offset past cache_size", -1, 0xFFFF, "offset over cache_size.\n"},
-      {"both zero and over", 0, 0xFFFF, "offset is zero.\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -190,14 +189,12 @@ TEST(ParsePage, UrlAndNameLengthLimits) {
   const Case cases[] = {
       {"URL length 261", url300, 261, "N", 2, 259, 1, "259", "  2"},
       {"URL length 260", url300, 260, "N", 2, 259, 1, "260", "  2"},
-      {"URL length below the text", url300, 20, "N", 2, 20, 1, " 20", "  2"},
       {"URL length 0", url300, 0, "N", 2, 0, 1, "  0", "  2"},
       {"URL length 0xFFFFFFFF", url300, 0xFFFFFFFF, "N", 2, 259, 1, "259", "  2"},
       {"URL ends early at its NUL", "http://h/short", 200, "N", 2, 14, 1, "200", "  2"},
       {"name length 261", "http://h/x", 11, name300, 261, 0, 0, "", ""},
       {"name length 0x80000000", "http://h/x", 11, name300, 0x80000000, 0, 0, "", ""},
       {"name length 260", "http://h/x", 11, name300, 260, 10, 259, " 11", "260"},
-      {"name length 3", "http://h/x", 11, name300, 3, 10, 3, " 11", "  3"},
       {"name ends early at its NUL", "http://h/x", 11, "SHORT", 100, 10, 5, " 11", "100"},
   };
   for (const Case& c : cases) {
