@@ -256,22 +256,25 @@ void check_golden(const Scenario& scenario) {
   SCOPED_TRACE(scenario.name);
   setenv("TZ", "Asia/Tokyo", 1);
   tzset();
-  const std::string got = transcript(scenario);
-  const std::string path = kSource + "/tests/golden/" + scenario.name + ".txt";
-  const char* update = std::getenv("VOLARI_UPDATE_GOLDEN");
-  if (update && *update == '1') {
+  check_transcript(scenario.name, transcript(scenario));
+}
+
+void check_transcript(const std::string& name, const std::string& got) {
+  const std::string path = kSource + "/tests/golden/" + name + ".txt";
+  if (const char* update = std::getenv("VOLARI_UPDATE_GOLDEN"); update && *update == '1') {
     std::ofstream(path, std::ios::binary) << got;
-    return;
+  } else if (const std::string want = slurp(path); got != want) {
+    ADD_FAILURE() << path << first_difference(got, want)
+                  << "\n(VOLARI_UPDATE_GOLDEN=1 rewrites it)";
   }
-  const std::string want = slurp(path);
-  if (got == want) return;
-  // The first differing line, with the whole transcript for reference.
+}
+
+std::string first_difference(const std::string& got, const std::string& want) {
   std::istringstream a(got), b(want);
   std::string la, lb;
   int line = 1;
   while (std::getline(a, la) && std::getline(b, lb) && la == lb) ++line;
-  ADD_FAILURE() << path << " differs at line " << line << ":\n  got:  " << la << "\n  want: " << lb
-                << "\n(VOLARI_UPDATE_GOLDEN=1 rewrites it)";
+  return " differs at line " + std::to_string(line) + ":\n  got:  " + la + "\n  want: " + lb;
 }
 
 }  // namespace volari::testing

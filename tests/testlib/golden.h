@@ -43,6 +43,12 @@ inline void PrintTo(const Scenario& scenario, std::ostream* os) {
 // Runs the scenario in a scratch directory and compares (or rewrites) its transcript.
 void check_golden(const Scenario& scenario);
 
+// Compares `got` with tests/golden/NAME.txt (or rewrites that, as check_golden does).
+void check_transcript(const std::string& name, const std::string& got);
+
+// Where two transcripts part: the line number and both lines.
+std::string first_difference(const std::string& got, const std::string& want);
+
 // What one run of the program gave.
 struct RunResult {
   int status = -1;

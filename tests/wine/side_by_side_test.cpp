@@ -11,9 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "testlib/golden.h"
 #include "testlib/process.h"
@@ -65,12 +63,7 @@ TEST_P(SideBySide, SameResults) {
   ASSERT_EQ(wine_problem(), "");
   const Scenario& sc = golden_scenario(GetParam());
   const std::string mine = comparable(sc, false), theirs = comparable(sc, true);
-  if (mine == theirs) return;
-  std::istringstream a(mine), b(theirs);
-  std::string la, lb;
-  int line = 1;
-  while (std::getline(a, la) && std::getline(b, lb) && la == lb) ++line;
-  ADD_FAILURE() << "line " << line << "\n  Linux:   " << la << "\n  Windows: " << lb;
+  if (mine != theirs) ADD_FAILURE() << "Linux and Windows (want)" << first_difference(mine, theirs);
 }
 
 INSTANTIATE_TEST_SUITE_P(Wine, SideBySide,
@@ -93,14 +86,7 @@ TEST(SideBySideWindows, WindowsNames) {
               "http://aa.bb/x.html%20 - text=2\nhttp://aa.bb/dir./index.html - text=3\n",
               "",
               "[DOS32]\nDIR=DIR\n[DIR]\nFATNAME=cache/FAT.DB\nLOG=LOG.TXT\nHISTORY=HISTORY.HTM\n"};
-  const std::string got = comparable(sc, true);
-  const std::string path = std::string(VOLARI_SOURCE_DIR) + "/tests/golden/windows-names.txt";
-  if (const char* update = std::getenv("VOLARI_UPDATE_GOLDEN"); update && *update == '1') {
-    std::ofstream(path, std::ios::binary) << got;
-    return;
-  }
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_EQ(got, std::string(std::istreambuf_iterator<char>(in), {}));
+  check_transcript(sc.name, comparable(sc, true));
 }
 
 }  // namespace
