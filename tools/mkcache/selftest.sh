@@ -44,16 +44,6 @@ for bs in 4096 8192; do
   done
 done
 
-# History files: the program reads their keys only.
-echo 'http://www.example.com/ title=T' >"$T/h.txt"
-for lo in 1234 4321; do
-  for form in 4 3; do
-    out=$T/h-$form-$lo
-    "$MK" --history="$form" --lorder "$lo" "$T/h.txt" "$out" || { fail "$out"; continue; }
-    [ "$("$MK" --dump --history "$out/NETSCAPE.HST")" = "http://www.example.com/" ] || fail "$out: dump"
-  done
-done
-
 "$MK" --bsize 4352 "$T/m.txt" "$T/bad1" 2>/dev/null && fail "bsize 4352 accepted"
 mkdir -p "$T/bad2/out" && echo 'http://a/ ../escaped.htm text=x' >"$T/bad2/m.txt"
 "$MK" "$T/bad2/m.txt" "$T/bad2/out" 2>/dev/null && fail "a name leaving OUTDIR accepted"
