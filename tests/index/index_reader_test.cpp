@@ -239,6 +239,17 @@ TEST(ParsePage, AtMost240EntriesPerPage) {
   }
 }
 
+// A history key is handed on only when its data offset lies inside the page as well.
+TEST(ParsePage, HistoryKeysWithBothOffsetsInsideThePage) {
+  Page page(4096);
+  const uint16_t key = page.place("http://a.b/" + std::string(1, '\0'));
+  page.table({{key, 2000}, {key, 4096}, {4096, 2000}});
+  Parse p;
+  p.history = true;
+  EXPECT_EQ(p.run(page), 1);
+  EXPECT_EQ(p.keys, std::vector<std::string>{"http://a.b/"});
+}
+
 // The buffer beyond the page holds bytes that would change the result if they were read.
 TEST(ParsePage, CorruptPagesStayInsideThePage) {
   const std::string nul(1, '\0');

@@ -86,6 +86,7 @@ const Row kRows[] = {
     {"http://aabb.cc/x", kMapped, ".\\AAX.DOM\\X.HTM", -1, "ALIAS=>Z ALIAS=bb.cc>X ALIAS=cc>Y"},
     {"http://www.aa.bb/x", kMapped, ".\\X.DOM\\X.HTM", -1, "DOM_FLG=1 ALIAS=www.aa.bb>www.x"},
     {"http://Www.aa.bb/x", kMapped, ".\\BB\\AA\\WWW.DOM\\X.HTM"},
+    {"http://WWW.aa.bb/x", kMapped, ".\\BB\\AA.DOM\\X.HTM"},
     {"http://www.aa.bb/x", kMapped, ".\\BB\\AA\\WWW.DOM\\X.HTM", -1, "SKIP_WWW=13"},
     {"http://ftp.aa.bb/x", kMapped, ".\\BB\\AA\\FTP.DOM\\X.HTM", -1, "SKIP_WWW=11"},
     {"http://aa.bb./x", kMapped, ".\\BB\\AA.DOM\\X.HTM"},
