@@ -21,17 +21,10 @@ std::string encoded(const std::string& utf8, const char* charset) {
   return out;
 }
 
-// Every file below `dir` whose name ends in `suffix`, by name.
-std::map<std::string, std::string> found(const std::string& dir, const std::string& suffix) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(dir)) {
-    const std::string name = e.path().filename().string();
-    if (name.size() > suffix.size() &&
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-      files[name] = e.path().string();
-    }
-  }
-  return files;
+// Settings reading ../cache/FAT.DB into out/, with `dir` and `option` lines added.
+std::string ini(const std::string& dir, const std::string& option) {
+  return "[DOS32]\nDIR=DIR\nOPTION=OPTION\n[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=out\n" + dir +
+         "[OPTION]\nDOMAIN_EXT=.DOM\n" + option;
 }
 
 struct Page {
@@ -66,9 +59,7 @@ const Page kPages[] = {
 TEST(Browser, ConvertedPagesShowTheirTextAndTheHistoryPageItsLinks) {
   ASSERT_EQ(browser_missing(), "");
   Scenario sc{"browser", "", "",
-              "[DOS32]\nDIR=DIR\nOPTION=OPTION\n[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=out\n"
-              "HISTORY=HISTORY.HTM\nHISTORYSET=3\nHISTORYPUT=1\n[OPTION]\nDOMAIN_EXT=.DOM\n"
-              "CAPITAL_FILE=0\n"};
+              ini("HISTORY=HISTORY.HTM\nHISTORYSET=3\nHISTORYPUT=1\n", "CAPITAL_FILE=0\n")};
   for (const Page& p : kPages) {
     const std::string bytes = "<html><head>" + std::string(p.declaration) + "<title>" +
                               encoded(p.text, p.charset) + "</title></head>\n<body><p>" +
@@ -78,9 +69,10 @@ TEST(Browser, ConvertedPagesShowTheirTextAndTheHistoryPageItsLinks) {
                 (*p.server ? " charset=" + std::string(p.server) : "") + "\n";
   }
   sc.inspect = [](const TempDir& dir) {
-    const auto pages = found(dir.file("out"), ".html");
     std::vector<std::string> files;
-    for (const Page& p : kPages) files.push_back(pages.at(std::string(p.name) + ".html"));
+    for (const Page& p : kPages) {
+      files.push_back(dir.file("out/EXAMPLE/BROWSER.DOM/") + p.name + ".html");
+    }
     files.push_back(dir.file("out/HISTORY.HTM"));
     const std::vector<PageView> views = view_in_browser(files);
     for (size_t i = 0; i < std::size(kPages); ++i) {
@@ -144,9 +136,7 @@ TEST(Browser, LocalLinksLeadIntoTheCopy) {
       {"frames.html", "<frameset><frame src=index.html><frame src=http://b.example/></frameset>"},
       {"~u/", "<a href=http://a.example/index.html>home</a>"},
   };
-  Scenario sc{"browser-links", img, "",
-              "[DOS32]\nDIR=DIR\nOPTION=OPTION\n[DIR]\nFATNAME=../cache/FAT.DB\nOUTDIR=out\n"
-              "HISTORY=\n[OPTION]\nDOMAIN_EXT=.DOM\nLOCAL_LINKS=1\nROOTHTML=INDEX.HTM\n"};
+  Scenario sc{"browser-links", img, "", ini("HISTORY=\n", "LOCAL_LINKS=1\nROOTHTML=INDEX.HTM\n")};
   for (const auto& [path, body] : pages) {
     sc.cache += "http://a.example/" + std::string(path) +
                 " - text=" + manifest_escape(std::string("<html>") + body + "</html>\n") + "\n";
@@ -179,12 +169,9 @@ TEST(Browser, ManifestAndSitesPageDescribeTheWholeCopy) {
                   "http://b.example/i.gif - gen=10\nhttp://c.example/gone.html - nofile\n"
                   "http://c.example/cgi?x=1 - text=x\nhttp://c.example/bad.html - text=x\n",
               ""};
-  const std::string ini =
-      "[DOS32]\nDIR=DIR\nOPTION=OPTION\n[DIR]\nFATNAME=../cache/FAT.DB\n"
-      "OUTDIR=out\nHISTORY=\nLAST_TIME=2001/01/01 00:00\n[OPTION]\nMANIFEST=1\n"
-      "DOMAIN_EXT=.DOM\n";
-  sc.inis = {ini, ini, ini};
-  sc.inis[2].insert(sc.inis[2].find("LAST_TIME"), "LAST_FROM=1\n");
+  const std::string last = "HISTORY=\nLAST_TIME=2001/01/01 00:00\n";
+  sc.inis = {ini(last, "MANIFEST=1\n"), ini(last, "MANIFEST=1\n"),
+             ini("LAST_FROM=1\n" + last, "MANIFEST=1\n")};
   sc.runs = {{"a.example"}, {}, {}};
   sc.prepare = [](const TempDir& d) { d.write_file("out/EXAMPLE/C.DOM/BAD.HTML/in-the-way", ""); };
   sc.inspect = [](const TempDir& dir) {

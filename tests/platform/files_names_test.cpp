@@ -30,13 +30,14 @@ class PlatformFiles : public ::testing::Test {
   testing::TempDir dir;
 };
 
+// Open refuses a directory, a missing folder and (without waiting for a writer) a FIFO; file
+// times go beyond 2038 (and 2106).
 TEST_F(PlatformFiles, OpenRefusesWhatIsNoFileAndTimesGoBeyond2038) {
   dir.write_file("sub/f", "");
   for (FileMode mode : {FileMode::read, FileMode::write, FileMode::append}) {
     EXPECT_EQ(kNoFile, p.open_file(at("sub").c_str(), mode)) << static_cast<int>(mode);
   }
   EXPECT_EQ(kNoFile, p.open_file(at("no\\such.txt").c_str(), FileMode::write));
-  // An open of a FIFO that waited for a writer would only end when one comes, here after 1 s.
   const std::string fifo = dir.file("fifo");
   ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0666));
   std::thread writer([&] {
@@ -47,56 +48,35 @@ TEST_F(PlatformFiles, OpenRefusesWhatIsNoFileAndTimesGoBeyond2038) {
   EXPECT_EQ(kNoFile, p.open_file(at("fifo").c_str(), FileMode::read));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
   writer.join();
-  // The last second of a 32-bit time_t and the first beyond it; 2200.
-  for (const UnixTime t : {UnixTime{2147483647}, UnixTime{2147483648}, UnixTime{7258118400}}) {
-    const FileHandle f = p.open_file(at("t").c_str(), FileMode::append);
-    ASSERT_NE(kNoFile, f);
-    EXPECT_TRUE(p.set_file_times(f, t + 1, t));
-    UnixTime access = 0, write = 0;
-    EXPECT_TRUE(p.file_times(f, &access, &write));
-    EXPECT_TRUE(p.close_file(f));
-    EXPECT_EQ(access, t + 1);
-    EXPECT_EQ(write, t);
-  }
+  const UnixTime t = 7258118400;  // 2200
+  const FileHandle f = p.open_file(at("t").c_str(), FileMode::append);
+  ASSERT_NE(kNoFile, f);
+  EXPECT_TRUE(p.set_file_times(f, t + 1, t));
+  UnixTime access = 0, write = 0;
+  EXPECT_TRUE(p.file_times(f, &access, &write));
+  EXPECT_TRUE(p.close_file(f));
+  EXPECT_EQ(access, t + 1);
+  EXPECT_EQ(write, t);
   EXPECT_TRUE(p.rename_file(at("t").c_str(), at("sub\\f").c_str()));
   EXPECT_FALSE(p.rename_file(at("t").c_str(), at("sub\\f").c_str()));
   EXPECT_TRUE(p.remove_file(at("sub\\f").c_str()));
   EXPECT_EQ(-1, p.attributes(at("sub\\f").c_str()));
 }
 
-// Names are Shift-JIS in program form and UTF-8 on disk.
-TEST_F(PlatformFiles, DirectoriesSearchesAndTheCurrentDirectory) {
-  for (const char* name : {"INDEX.HTM", "index.html", "README", "a.b.c", "x", "ア", "表"}) {
-    dir.write_file(name, "x");
-  }
+// Directory times beyond 2038 too; the current directory in program form (Shift-JIS names, UTF-8
+// on disk).
+TEST_F(PlatformFiles, DirectoriesAndTheCurrentDirectory) {
   EXPECT_TRUE(p.make_dir(at("sub").c_str()));
   EXPECT_FALSE(p.make_dir(at("sub").c_str()));
-  EXPECT_FALSE(p.make_dir(at("a\\b").c_str()));             // its parent is missing
-  EXPECT_TRUE(p.make_dir(at("\x93\xfa\x96\x7b").c_str()));  // 日本
-  EXPECT_TRUE(std::filesystem::is_directory(dir.file("日本")));
-  EXPECT_EQ(kAttrDirectory, p.attributes(at("sub").c_str()) & kAttrDirectory);
-  EXPECT_EQ(0, p.attributes(at("README").c_str()) & kAttrDirectory);
+  EXPECT_FALSE(p.make_dir(at("a\\b").c_str()));  // its parent is missing
   EXPECT_TRUE(p.set_path_time(at("sub").c_str(), 4102444800));
   struct stat st;
   ASSERT_EQ(0, ::stat(dir.file("sub").c_str(), &st));
   EXPECT_EQ(4102444800, static_cast<UnixTime>(st.st_mtim.tv_sec));
-
-  const auto found = [&](const std::string& pattern) {
-    std::vector<std::string> names;
-    auto search = p.find_files(pattern.c_str());
-    if (!search) return std::vector<std::string>{"(null)"};
-    FoundEntry e;
-    while (search->next(&e)) names.push_back(std::string(e.name) + (e.directory ? "/" : ""));
-    return names;
-  };
-  EXPECT_EQ(found(at("*")),
-            (std::vector<std::string>{"./", "../", "INDEX.HTM", "README", "a.b.c", "index.html",
-                                      "sub/", "x", "\x83\x41", "\x93\xfa\x96\x7b/", "\x95\x5c"}));
-  EXPECT_EQ(found(at("?")), (std::vector<std::string>{"./", "x", "\x83\x41", "\x95\x5c"}));
-  EXPECT_EQ(found(at("missing\\*.*")), std::vector<std::string>{"(null)"});
-
+  EXPECT_TRUE(p.make_dir(at("\x93\xfa\x96\x7b").c_str()));  // 日本
   const auto saved = std::filesystem::current_path();
   EXPECT_TRUE(p.change_dir(at("\x93\xfa\x96\x7b").c_str()));
+  EXPECT_EQ(std::filesystem::current_path(), dir.file("日本"));
   char out[PATH_MAX];
   EXPECT_TRUE(p.current_dir(out, sizeof out));
   EXPECT_EQ(std::string(out), at("\x93\xfa\x96\x7b"));

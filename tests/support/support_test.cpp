@@ -15,15 +15,6 @@ namespace {
 using Support = TempTree;
 using Lines = std::vector<std::string>;
 
-Lines read_lines(Platform& platform, const char* path, size_t size = 40000) {
-  TextFile f(platform);
-  EXPECT_TRUE(f.open(path, TextMode::read));
-  Lines lines;
-  std::vector<char> buf(size);
-  while (size_t n = f.gets(buf.data(), size)) lines.emplace_back(buf.data(), n);
-  return lines;
-}
-
 TEST_F(Support, TextFilesTranslateLineEndsAndStopAtEndOfText) {
   const std::string x(16383, 'x');
   const struct {
@@ -40,12 +31,16 @@ TEST_F(Support, TextFilesTranslateLineEndsAndStopAtEndOfText) {
       {"abcdef\r\n", {"abc", "def", "\n"}, 4},
       {"ab\r\ncd\r", {"ab\n", "cd\r"}, 4},
   };
+  TextFile f(system_platform());
   for (const auto& c : cases) {
     put("T.TXT", c.bytes);
-    EXPECT_EQ(read_lines(system_platform(), "T.TXT", c.size), c.lines) << c.bytes.substr(0, 9);
+    ASSERT_TRUE(f.open("T.TXT", TextMode::read));
+    Lines lines;
+    std::vector<char> buf(c.size);
+    while (size_t n = f.gets(buf.data(), c.size)) lines.emplace_back(buf.data(), n);
+    EXPECT_EQ(lines, c.lines) << c.bytes.substr(0, 9);
   }
   // Runs that fill the buffer to its last byte and beyond; an append after them.
-  TextFile f(system_platform());
   const std::string runs = std::string(16382, 'a') + "\n" + std::string(20000, 'b') + "\nc";
   for (const std::string& text : {runs, std::string("\n")}) {
     ASSERT_TRUE(f.open("A.TXT", TextMode::append));
