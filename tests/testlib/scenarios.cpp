@@ -121,17 +121,31 @@ std::vector<Scenario> make_scenarios() {
   all.push_back(
       {"history-mode", history, "", ini(), {{"-hcache/NETSCAPE.HST", "-!3"}, {"-h", "-r"}}});
   // Files that are no index: page size 0 behind a good magic number, all zeros, cut inside the
-  // header, and a little-endian index read with -i. Each is an error, and LAST_TIME stays.
-  Scenario unreadable{"index-unreadable", mixed(), "", "", {{}, {}, {}, {"-i"}}};
-  for (const char* name : {"ZERO.DB", "ALLZERO.DB", "CUT.DB", "FAT.DB"}) {
+  // header, and a little-endian index read with -i; page sizes above the buffer, not a power of
+  // two and negative; a header of 8192-byte pages cut inside its second read, and after 15
+  // bytes. Each is an error, and LAST_TIME stays.
+  const char* bad[] = {"ZERO.DB",  "ALLZERO.DB", "CUT.DB",  "FAT.DB", "32768.DB",
+                       "32512.DB", "NEG.DB",     "6000.DB", "15.DB"};
+  Scenario unreadable{
+      "index-unreadable", mixed(), "", "", {{}, {}, {}, {"-i"}, {}, {}, {}, {}, {}}};
+  for (const char* name : bad) {
     std::string settings = ini("LAST_TIME=1997/01/01 00:00\n");
     unreadable.inis.push_back(settings.replace(settings.find("FAT.DB"), 6, name));
   }
   unreadable.prepare = [](const TempDir& d) {
     const std::string good = d.read_file("cache/FAT.DB");
+    const auto sized = [&good](uint32_t page, size_t length) {
+      std::string h = good.substr(0, 12) + std::string{0, 0, char(page >> 8), char(page)};
+      return (h + std::string(length, '\0')).substr(0, length);
+    };
     d.write_file("cache/ZERO.DB", good.substr(0, 12) + std::string(4, '\0') + good.substr(16));
     d.write_file("cache/ALLZERO.DB", std::string(8192, '\0'));
     d.write_file("cache/CUT.DB", good.substr(0, 100));
+    d.write_file("cache/32768.DB", sized(32768, 4096));
+    d.write_file("cache/32512.DB", sized(32512, 4096));
+    d.write_file("cache/NEG.DB", sized(128, 4096));
+    d.write_file("cache/6000.DB", sized(8192, 6000));
+    d.write_file("cache/15.DB", sized(8192, 15));
   };
   all.push_back(unreadable);
   all.push_back({"missing-index", "", "", ini("FATNAME=nothing.db\n"), {{"-k"}, {"-r", "-!1"}}});
