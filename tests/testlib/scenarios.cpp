@@ -1,6 +1,8 @@
 // The scenarios of the whole-program transcripts in tests/golden/.
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -22,31 +24,16 @@ std::string ini(const std::string& dir = "", const std::string& option = "",
          "[DOMAIN]\n" + domain;
 }
 
+// A file of tests/golden/inputs/.
+std::string input(const std::string& name) {
+  std::ifstream in(VOLARI_SOURCE_DIR "/tests/golden/inputs/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // Every kind of entry on a few hosts, with the names and texts that the naming rules and the
 // conversion treat specially.
 std::string mixed() {
-  return "http://aa.bb.cc:80/dir1/index.html - text=<html><title>Welcome</title>\\n</html>\\n "
-         "mtime=1998-07-14 10:00:00\n"
-         "http://www.aa.bb/img.gif - gen=100 mtime=1998-07-14 10:00:02\n"
-         "ftp://ftp.aa.bb/pub/file.zip - gen=10\n"
-         "ftp://ftp.aa.bb/pub/ - text=listing\n"
-         "file:///D|/temp/a.htm - text=x\n"
-         "http://aa.bb/missing.html - nofile\n"
-         "http://aa.bb/cgi-bin/q.cgi?x=1&y=2 - text=<TITLE>q</TITLE>\n"
-         "http://aa.bb/\\x95\\x5C/\\x95\\x5C.html - text=<TITLE>\\x95\\x5C</TITLE>\n"
-         "http://aa.bb/%95%5C%8E%9A.html - text=sjis\n"
-         "http://user:pw@aa.bb:8080/x.txt - text=<title>a</title>\\r\\n\\x1Aafter\n"
-         "http://1.2.3.4/ - text=<title>numeric</title>\n"
-         "http://aa.bb/euc/index.html - text=<title>\\xC6\\xFC\\xCB\\xDC</title>\\n\\xA4\\xA2\n"
-         "http://aa.bb/jis/index.htm - text=<title>\\x1B$BF|K\\\\\\x1B(B</title>\n"
-         "http://aa.bb/%2e%2e/up.html - text=x\n"
-         "http://aa.bb/d/%2e%2e%5cx.html - text=x\n"
-         "http://aa.bb/climb.html ../secret.txt nofile\n"
-         "http://aa.bb/abs.html /etc/hostname nofile\n"
-         "about:blank - text=blank\n"
-         "http://aa.bb/long.html LONG.HTM text=x\n"
-         "http://aa.bb/long/" +
-         std::string(240, 'x') + ".html - text=x\n";
+  return input("mixed.txt");
 }
 
 // An index of one page holding `pairs` (URL, cache file name), laid out as the hash library lays
@@ -154,23 +141,9 @@ std::vector<Scenario> make_scenarios() {
   // Settings files, one per run, each shown by the settings trace.
   const std::string dos32 = "[DOS32]\nDIR=DIR\nOPTION=OPTION\nDOMAIN=DOMAIN\n";
   Scenario settings{"settings-files", "", "", "", {}};
-  settings.inis = {
-      dos32 +
-          "[DIR]\nFATNAME=/ns/cache/fat.db\nHISTORY=web/\nLOG=L.TXT\nLAST_TIME=1997/3/29 12:34\n",
-      dos32 + "[DIR]\nFATNAME=E:\\FAT.DB\nHISTORY=\nLOG=logs\\\nLAST_TIME=\nHISTORYSET=0\n",
-      dos32 + "[DIR]\nFATNAME=FAT.DB\nHISTORY=H.HTM\nHISTORYSET=9\nLOG=L.TXT\nOUTDIR=D:\\OUT\\\n",
-      dos32 +
-          "[DIR]\nHISTORYSET=4\nLOG=L.TXT\nHISTORYPUT=  7abc\nHISTORYDATE=x\nLAST_FROM=-2\n"
-          "OUTDIR=made/by/run\n[OPTION]\nDOMAIN_FLG=1\nDOMAIN_DIR=3\nDIR_MAX=8\nDIR_TIME=1\n"
-          "SKIP_WWW=\t5\nSKIP_URL=0\nCGI_FILE=2\nSHIFTJIS=0\nCAPITAL_FILE=0\nCAPITAL_DIR=0\n"
-          "CAPITAL_DOMAIN=0\nDOMAIN_EXT=.D\nIP_ADDRESS=IP\nROOTHTML=ROOT.HTM\nDOMAIN_SUB=SUB\n",
-      dos32 + "[DIR]\nLOG=logs/\nOUTDIR=out/sub/\n[OPTION]\nDOMAIN_EXT=0.X\nDOMAIN_SUB=0\n",
-      "[DOS32]\nDIR=MYDIR\nOPTION=MYOPT\nDOMAIN=MYDOM\n[DIR]\nFATNAME=WRONG\n[MYDIR]\nLOG=L.TXT\n"
-      "FATNAME=A:\\RIGHT.DB\nOUTDIR=NOSUCH\n[MYOPT]\nSKIP_WWW=3\n[MYDOM]\nDOM00=a\nDIR00=b\n",
-      dos32 +
-          "[DIR]\nLOG=L.TXT\n[DOMAIN]\nDOM00=.co.jp\nDIR00=JP\nDOM03=lonely\nDOM05=.ac.jp\n"
-          "DIR05=AC\nDOM07=\nDIR07=X\nDOM08=y\nDIR08=\n",
-      ""};
+  for (int i = 1; i <= 7; ++i)
+    settings.inis.push_back(input("settings-files-" + std::to_string(i) + ".ini"));
+  settings.inis.push_back("");
   settings.runs.assign(settings.inis.size(), {"-!1", "-t"});
   settings.prepare = [](const TempDir& d) { d.write_file("out/sub/.keep", ""); };
   all.push_back(settings);
