@@ -273,18 +273,7 @@ std::vector<Scenario> make_scenarios() {
                       (hv.inis.size() == 4 ? "[OPTION]\nHISTORY_VISITS=0\n" : ""));
   }
   hv.prepare = [](const TempDir& d) {
-    const std::string manifest =
-        "http://news.example.jp/ - mtime=2001-03-28T23:59:59 first=1998-07-14T10:00:01 visits=12 "
-        "title=Today's\\snews\n"
-        "http://tie.example/a.html - mtime=1999-12-31T12:00:00 title=one\n"
-        "http://tie.example/b.html - mtime=1999-12-31T12:00:00 title=two\n"
-        "http://euc.example.jp/ - mtime=1998-07-14T10:00:01 title=\\xC6\\xFC\\xCB\\xDC\n"
-        "http://jis.example.jp/ - mtime=1997-01-02T03:04:05 title=\\x1B$BF|K\\\\\\x1B(B\n"
-        "http://sjis.example.jp/ - mtime=1996-05-06T07:08:09 title=\\x93\\xFA\\x96\\x7B\n"
-        "http://m.example/?a=\"1\"&b=<2> - mtime=2000-02-29T00:00:00 title=<b>x</b>&amp;\n"
-        "http://untitled.example/ - mtime=1995-01-01T00:00:00 first=@0 visits=0\n"
-        "http://epoch.example/ - mtime=@0 title=lost\n"
-        "http://early.example/ - mtime=1985-06-01T00:00:00 title=too\\searly\n";
+    const std::string manifest = input("history-visits.txt");
     for (const std::string form : {"4le", "4be", "3le", "3be"})
       EXPECT_EQ(run_mkcache(d.file(form), manifest,
                             "--history=" + form.substr(0, 1) + (form[1] == 'b' ? " -i" : "")),
