@@ -1,12 +1,10 @@
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
+// The history page: the lines of an entry, the page they go to, and history-file records.
 #include <filesystem>
 #include <string>
-#include <utility>
 
+#include "output/history_record.h"
+#include "output/history_visits.h"
 #include "output/output_fixture.h"
-#include "support/japanese.h"
 
 namespace volari::testing {
 namespace {
@@ -17,133 +15,64 @@ const std::string kPageHeader =
     "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=Shift_JIS\">\r\n"
     "<TITLE>History from VOLARI</TITLE>\r\n<H2>History from VOLARI</H2>\r\n<DL><P>\r\n";
 constexpr char kPage[] = "HISTORY.HTM";
-constexpr time_t kWritten = 900374721;  // 1998-07-14 00:05:21 UTC, 09:05:21 in Tokyo
 
-std::string file_line(const std::string& link, const std::string& text,
-                      const std::string& prefix = "") {
-  return "    <DT>" + prefix + "<A HREF=\"file://" + link + "\">" + text + "</A>\r\n";
-}
-std::string url_line(const std::string& url, const std::string& text) {
-  return "    <DT><A HREF=\"" + url + "\">" + text + "</A>\r\n";
+std::string line(const std::string& target, const std::string& text) {
+  return "    <DT><A HREF=\"" + target + "\">" + text + "</A>\r\n";
 }
 
-using FindTitle = OutputTest;
+using History = OutputTest;
 
-TEST_F(FindTitle, Table) {
-  const struct {
-    const char* name;
-    int type;
-    std::string bytes, title;
-    const char* before = "";  // title found earlier in the copy
-    size_t length = std::string::npos;
-  } cases[] = {
-      {"upper case", 1, "<html><TITLE>Welcome</TITLE></html>", "Welcome"},
-      {"mixed case tag", 3, "<Title>Welcome</Title>", ""},
-      {"mixed case closing tag is kept", 3, "<title>a</Title>b", "a</Title>b"},
-      {"first closing tag cuts", 3, "<title>a</TITLE>b</title>", "a"},
-      {"one byte after the tag", 3, "<title>A", "A"},
-      {"a tag needs a byte after it", 3, "ab<title>", ""},
-      {"'<' before the tag", 3, "<<title>A", "A"},
-      {"stops at a zero byte", 3, "<title>ab\0cd</title>"s, "ab"},
-      {"spaces kept, nothing decoded", 3, "<title> a &amp; b </title>", " a &amp; b "},
-      {"type 2 does not look", 2, "<title>Welcome</title>", ""},
-      {"odd type without lines looks", 5, "<title>Welcome</title>", "Welcome"},
-      {"at most 259 bytes", 3, "<title>" + std::string(300, 'x'), std::string(259, 'x')},
-      {"first title of a copy stays", 3, "<title>Two</title>", "One", "One"},
-      {"only the given length", 3, "<title>abcdef</title>", "ab", "", 9},
-  };
-  for (const auto& c : cases) {
-    TitleFinder finder((c.type & 1) != 0);
-    const std::string before = std::string("<title>") + c.before;
-    if (*c.before) finder.see(reinterpret_cast<const unsigned char*>(before.data()), before.size());
-    finder.see(reinterpret_cast<const unsigned char*>(c.bytes.data()),
-               std::min(c.length, c.bytes.size()));
-    EXPECT_EQ(finder.title(), c.title) << c.name;
-  }
-}
-
-class History : public OutputTest {
- protected:
-  // The page of a fresh run that records one entry whose copy found `title`; "" for no page.
-  std::string page_of(const char* title, const std::string& url, const char* out,
-                      EntryFlags flags = EntryFlags{false},
-                      const char* url_filename = "index.htm") {
-    std::filesystem::remove(kPage);
-    new_run();
-    put_history_entry(ctx, flags, title, url.c_str(), url_filename, out);
-    close_history(ctx);
-    return dir.exists(kPage) ? get(kPage) : "";
-  }
-};
-
-// One entry of a fresh run in mode 2: its lines by type, its title and its local link.
-TEST_F(History, LinesByTypeTitleAndLink) {
+// One entry of a fresh run, by mode and type: its lines, title and local link; "" for no page.
+TEST_F(History, EntryLines) {
   const std::string u = "http://h/", long_url = u + std::string(300, 'p');
   const std::string lt(259, '<'), quotes(259, '"');
   std::string lt_text, quotes_target;
   for (int i = 0; i < 259; ++i) lt_text += "&lt;", quotes_target += "%22";
-  const std::string markup_url = "http://h/?q=\"><i>x</i>&r=1";
-  const std::string markup_text = "http://h/?q=\"&gt;&lt;i&gt;x&lt;/i&gt;&r=1";
   const struct {
-    int type, shiftjis;
+    int mode, type, shiftjis;
     std::string title;  // found during the copy
     std::string url;
     const char* out;
-    std::string lines;  // "": the page is not even created
+    std::string lines;
+    EntryFlags flags = EntryFlags{false};
+    const char* url_filename = "index.htm";
   } cases[] = {
-      {0, 1, "T", u, "A", ""},
-      {1, 1, "T", u, "A", file_line("A", "T")},
-      {2, 1, "T", u, "A", file_line("A", u)},
-      {3, 1, "T", u, "A", file_line("A", "T") + file_line("A", u)},
-      {4, 1, "", u, "A", file_line("A", u) + url_line(u, u)},
-      {5, 1, "T", u, "A", ""},
+      {2, 0, 1, "T", u, "A", ""},
+      {2, 2, 1, "T", u, "A", line("file://A", u)},
+      {2, 5, 1, "T", u, "A", ""},
       // The title: the URL when the copy found none; converted only when pages were not.
-      {1, 0, "", u + "\xa4\xa2", "A", file_line("A", u + "\xa4\xa2")},
-      {1, 1, "", long_url, "A", file_line("A", long_url.substr(0, 259))},
-      {1, 0, "\xa4\xa2\x1b$B\x24\x22\x1b(B", u, "A", file_line("A", "\x82\xa0\x82\xa0")},
-      {1, 1, "\xa4\xa2", u, "A", file_line("A", "\xa4\xa2")},
-      // Cached text cannot add markup; the longest pieces of the pipeline are never cut.
-      {1, 1, "a<b>&amp;\"c</A><script>", u, "A",
-       file_line("A", "a&lt;b&gt;&amp;\"c&lt;/A&gt;&lt;script&gt;")},
-      {4, 1, "", markup_url, "A",
-       file_line("A", markup_text) + url_line("http://h/?q=%22><i>x</i>&r=1", markup_text)},
-      {1, 1, lt, u, "A", file_line("A", lt_text)},
-      {4, 1, "", quotes, "A", file_line("A", quotes) + url_line(quotes_target, quotes)},
-      // The local link.
-      {2, 1, "", u, "D:\\OUT\\HOST\\INDEX.HTM", file_line("/D|/OUT/HOST/INDEX.HTM", u)},
-      {2, 1, "", u, "c:A.HTM", file_line("/c|A.HTM", u)},
-      {2, 1, "", u, "OUT\\\x95\x5c\\A", file_line("OUT/\x95\x5c/A", u)},  // 表: 0x5C inside
-      {2, 1, "", u, "OUT\\\xb1\\A", file_line("OUT/\xb1/A", u)},  // half-width katakana: one byte
-      {2, 1, "", u, "OUT\\A\"B", file_line("OUT/A%22B", u)},
+      {2, 1, 0, "", u + "\xa4\xa2", "A", line("file://A", u + "\xa4\xa2")},
+      {2, 1, 1, "", long_url, "A", line("file://A", long_url.substr(0, 259))},
+      {2, 1, 0, "\xa4\xa2\x1b$B\x24\x22\x1b(B", u, "A", line("file://A", "\x82\xa0\x82\xa0")},
+      // Cached text adds no markup; the longest pieces of the pipeline are never cut.
+      {2, 1, 1, lt, u, "A", line("file://A", lt_text)},
+      {2, 4, 1, "", quotes, "A", line("file://A", quotes) + line(quotes_target, quotes)},
+      // The local link: a drive, a 0x5C inside a character (表), half-width katakana.
+      {2, 2, 1, "", u, "D:\\OUT\\H.HTM", line("file:///D|/OUT/H.HTM", u)},
+      {2, 2, 1, "", u, "O\\\x95\x5c\\\xb1\\A", line("file://O/\x95\x5c/\xb1/A", u)},
+      // The entries each mode chooses: 2 the index pages, 3 pages and FTP files without name.
+      {0, 2, 1, "", u, "A", ""},
+      {1, 2, 1, "", u, "A", line("file://A", u), EntryFlags{true, false, false}, "a.gif"},
+      {1, 2, 1, "", u, "A", "", EntryFlags{false, false, true}},
+      {2, 2, 1, "", u, "A", line("file://A", u), EntryFlags{true, false, true}, "Index.HTML"},
+      {2, 2, 1, "", u, "A", "", EntryFlags{false, false, true}, "INDEX.HT"},
+      {2, 2, 1, "", u, "A", "", EntryFlags{false, false, true}, "XINDEX.HTM"},
+      {3, 2, 1, "", u, "A", line("file://A", u), EntryFlags{false, false, true}, "a.htm"},
+      {3, 2, 1, "", u, "A", line("file://A", u), EntryFlags{true, true, false}, ""},
+      {3, 2, 1, "", u, "A", "", EntryFlags{true, true, true}, "a.zip"},
+      {3, 2, 1, "", u, "A", "", EntryFlags{true, false, false}, ""},
+      {4, 2, 1, "", u, "A", ""},
   };
-  for (const auto& c : cases) {
-    settings.flg_hst_type = c.type;
-    settings.flg_shiftjis = c.shiftjis;
-    EXPECT_EQ(page_of(c.title.c_str(), c.url, c.out), c.lines.empty() ? "" : kPageHeader + c.lines)
-        << "row " << &c - cases;
-  }
-}
-
-TEST_F(History, EntriesByMode) {
-  const struct {
-    int mode, graphic, url_ftp, filename;
-    const char* url_filename;
-    bool selected;
-  } cases[] = {
-      {0, 0, 0, 0, "index.htm", false}, {1, 1, 0, 0, "a.gif", true},
-      {1, 0, 0, 1, "index.htm", false}, {2, 1, 0, 1, "Index.HTML", true},
-      {2, 0, 0, 1, "INDEX.HT", false},  {2, 0, 0, 1, "XINDEX.HTM", false},
-      {3, 0, 0, 1, "a.htm", true},      {3, 1, 1, 0, "", true},
-      {3, 1, 1, 1, "a.zip", false},     {3, 1, 0, 0, "", false},
-      {4, 0, 0, 0, "index.htm", false},
-  };
-  settings.flg_hst_type = 2;
   for (const auto& c : cases) {
     settings.flg_hst_mode = c.mode;
-    EXPECT_EQ(page_of("", "http://h/x", ".\\A",
-                      EntryFlags{c.graphic != 0, c.url_ftp != 0, c.filename != 0}, c.url_filename),
-              c.selected ? kPageHeader + file_line("./A", "http://h/x") : "")
-        << c.mode << " " << c.url_filename;
+    settings.flg_hst_type = c.type;
+    settings.flg_shiftjis = c.shiftjis;
+    std::filesystem::remove(kPage);
+    close_history(ctx);  // a new run
+    put_history_entry(ctx, c.flags, c.title, c.url.c_str(), c.url_filename, c.out);
+    close_history(ctx);
+    EXPECT_EQ(dir.exists(kPage) ? get(kPage) : "", c.lines.empty() ? "" : kPageHeader + c.lines)
+        << "row " << &c - cases;
   }
 }
 
@@ -161,49 +90,96 @@ TEST_F(History, LongHistoryKeyIsCut) {
   const size_t end = page.find("</A>\r\n", start);
   ASSERT_NE(end, std::string::npos);
   EXPECT_LE(end + 5 - start, kHistoryLineMax);  // the line as formatted, without its CR
-  // Both pieces end in a whole あ, not in half of one.
   EXPECT_EQ(page.substr(target_end - 2, 2), "\x82\xa0");
   EXPECT_EQ(page.substr(end - 2, 2), "\x82\xa0");
-  EXPECT_EQ(page.substr(end + 6), url_line("http://next/", "http://next/"));
+  EXPECT_EQ(page.substr(end + 6), line("http://next/", "http://next/"));
 }
 
-using HistoryPage = OutputTest;
-
-// A page that cannot be opened or written is reported once a run, on the console only, and the
-// run hears of it; a later call still tries to open it.
-TEST_F(HistoryPage, PageThatCannotBeWrittenIsReportedOnce) {
-  ASSERT_TRUE(messages.open_log("LOG.TXT"));
+// A page that cannot be opened is tried again by the next text; one that cannot be written is
+// reported. Either way the run hears of it.
+TEST_F(History, PageThatCannotBeWritten) {
   bool refuse = true;
-  platform.fail = [&](Op op, const std::string& path) {
-    return refuse && op == Op::open && path == ".\\HISTORY.HTM";
-  };
-  messages.verbose = false;  // not a verbose message: shown all the same
-  put_history_entry(ctx, EntryFlags{false}, "", "http://h/", "index.htm", ".\\A");  // two lines
-  hst_printf(ctx, "third\n");
-  EXPECT_EQ(platform.console, "file can't open './HISTORY.HTM'.\n\n");  // shown the Linux way
-  EXPECT_FALSE(dir.exists(kPage));
-
+  platform.fail = [&](Op op, const std::string&) { return refuse && op == Op::open; };
+  hst_printf(ctx, "first\n");
   refuse = false;
-  hst_printf(ctx, "fourth\n");
+  hst_printf(ctx, "%s", std::string(3000, 'b').c_str());
   EXPECT_FALSE(close_history(ctx));
-  EXPECT_EQ(get(kPage), kPageHeader + "fourth\r\n");
-
+  EXPECT_EQ(get(kPage), kPageHeader + std::string(2047, 'b'));  // a text is cut to 2047 bytes
   platform.console.clear();
   platform.fail = [&](Op op, const std::string&) { return op == Op::write; };
-  hst_printf(ctx, "fifth\n");
+  messages.verbose = false;  // not a verbose message: shown all the same
+  hst_printf(ctx, "third\n");
   EXPECT_FALSE(close_history(ctx));
   EXPECT_EQ(platform.console, "file can't write './HISTORY.HTM'.\n\n");
   platform.fail = nullptr;
-  hst_printf(ctx, "sixth\n");
+  hst_printf(ctx, "fourth\n");
   EXPECT_TRUE(close_history(ctx));
-  messages.close_log();
-  EXPECT_EQ(get("LOG.TXT"), "");
 }
 
-TEST_F(HistoryPage, TextIsCutTo2047Bytes) {
-  hst_printf(ctx, "%s", std::string(3000, 'b').c_str());
+std::string le(uint32_t v) {
+  return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+constexpr uint32_t kFrom = 631152000, kTo = 1293840000;  // 1990-01-01, 2011-01-01 UTC
+constexpr uint32_t kT = 900000000;                       // 35 A4 E9 00: 1970 when swapped
+constexpr auto N3 = HistoryLayout::navigator3, C4 = HistoryLayout::communicator4,
+               NONE = HistoryLayout::unknown;
+const std::string kHead = le(kT) + le(kT) + le(3) + le(1);  // Communicator 4, little-endian
+
+// The bounds of what decodes; both layouts in both byte orders are in the history-visits
+// transcript.
+TEST(HistoryRecord, DecodeTable) {
+  const struct {
+    std::string bytes;
+    bool big_endian;  // the file's byte order
+    HistoryLayout layout;
+    uint32_t last = 0, count = 0;
+    std::string title;
+  } cases[] = {
+      {le(kFrom), true, N3, kFrom},  // the first plausible second, and the last
+      {le(kTo - 1), false, N3, kTo - 1},
+      {le(kFrom - 1), true, NONE},
+      {le(kTo), false, NONE},
+      {"\x38\x6c\x1c\x30"s + le(0) + le(0) + le(0), true, C4, 946609200},  // plausible both ways
+      {kHead + "ab\0cd\0"s, false, C4, kT, 3, "ab"},
+      {kHead + "abc", true, C4, kT, 3, "abc"},
+      {kHead + std::string(5000, 'x'), false, C4, kT, 3, std::string(259, 'x')},
+      {le(kT).substr(0, 3), false, NONE},  // too short for either layout, between them
+      {le(kT) + "\0"s, false, NONE},
+      {kHead.substr(0, 15), false, NONE},
+  };
+  for (const auto& c : cases) {
+    const std::vector<unsigned char> data(c.bytes.begin(), c.bytes.end());  // exact size
+    const HistoryRecord r = decode_history_record(data.data(), data.size(), c.big_endian);
+    EXPECT_EQ(r.layout, c.layout) << &c - cases;
+    EXPECT_EQ(r.last_visit, c.last) << &c - cases;
+    EXPECT_EQ(r.first_visit, c.layout == C4 && c.last == kT ? kT : 0) << &c - cases;
+    EXPECT_EQ(r.visit_count, c.count) << &c - cases;
+    EXPECT_EQ(std::string(r.title), c.title) << &c - cases;
+  }
+}
+
+// Stale copies and undecodable records of one URL.
+TEST_F(History, EachVisitedUrlOnceNewestFirst) {
+  const auto rec = [](HistoryLayout layout, uint32_t last, const char* title = "") {
+    HistoryRecord r;
+    r.layout = layout, r.last_visit = last, r.title = title;
+    return r;
+  };
+  HistoryVisits visits;
+  for (const char* url : {"http://x/", "http://a/", "http://b/", "http://y/"})
+    visits.add(url, rec(NONE, 0));
+  visits.add("http://a/", rec(N3, kT));
+  visits.add("http://b/", rec(C4, kT + 1, "B"));
+  visits.add("http://a/", rec(N3, kT + 7));
+  visits.add("http://x/", rec(NONE, 0));
+  visits.write(ctx);
+  visits.write(ctx);
   close_history(ctx);
-  EXPECT_EQ(get(kPage), kPageHeader + std::string(2047, 'b'));
+  EXPECT_EQ(get(kPage),
+            kPageHeader + "    <DT>98/07/10 01:00:07  " + line("http://a/", "http://a/").substr(8) +
+                "    <DT>98/07/10 01:00:01  <A HREF=\"http://b/\">B</A> (visits 0)\r\n" +
+                line("http://x/", "http://x/") + line("http://y/", "http://y/"));
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
+// A page's encoding decided, its lines and their charset declarations converted to Shift-JIS.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "output/charset_declaration.h"
+#include "output/jis.h"
 #include "output/page_convert.h"
 #include "output/page_encoding.h"
 #include "testlib/iconv_text.h"
@@ -37,97 +39,62 @@ std::string convert(Charset charset, const std::vector<std::string>& lines) {
   return result;
 }
 
-// `text` cut after every LF, and also at `cut`.
-std::vector<std::string> lines(const std::string& text, size_t cut = std::string::npos) {
-  std::vector<std::string> result;
-  for (size_t begin = 0, end; begin < text.size(); begin = end) {
-    end = std::min(text.find('\n', begin), text.size() - 1) + 1;
-    if (cut > begin && cut < end) end = cut;
-    result.push_back(text.substr(begin, end - begin));
-  }
-  return result;
+// to_shiftjis of in[0..length-1]: the bytes after it must not count, nor be written past length.
+std::string to_sjis(const std::string& in, size_t length = std::string::npos) {
+  length = std::min(length, in.size());
+  std::vector<unsigned char> out(length + 2, 0xEE);
+  const size_t n = to_shiftjis(bytes(in), length, out.data());
+  EXPECT_EQ(out[n], 0);
+  EXPECT_EQ(out[length + 1], 0xEE) << "wrote past length + 1";
+  return std::string(reinterpret_cast<const char*>(out.data()), n);
 }
 
+// The record's charset, else that of the content type, else the page's declaration, else its
+// bytes; a charset as the record or the content type may name it.
 TEST(PageEncoding, Decision) {
-  const std::string latin = iconv_text("UTF-8", "ISO-8859-1", "Über Öl\n");
+  const auto in = [](const char* encoding, const std::string& utf8) {
+    return iconv_text("UTF-8", encoding, utf8);
+  };
+  const std::string latin = in("ISO-8859-1", "Über Öl\n");
   const std::string meta = "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=";
+  constexpr auto S = CharsetSource::server, P = CharsetSource::page, B = CharsetSource::bytes;
   const struct {
     const char *record, *type;
-    std::string head;
-    const char* encoding;  // of text, or null for head only
-    std::string text;
-    Charset want;
+    std::string page;
+    const char* want;
     CharsetSource source;
   } cases[] = {
-      {"", "", "", "SHIFT_JIS", kProse, Charset::shift_jis, CharsetSource::bytes},
-      {"", "", "", "EUC-JP", kProse, Charset::euc_jp, CharsetSource::bytes},
-      {"", "", "", "ISO-2022-JP", kProse, Charset::jis, CharsetSource::bytes},
-      {"", "", "", "EUC-JP", kHalfWidth + kProse, Charset::euc_jp, CharsetSource::bytes},
-      {"", "", "", "SHIFT_JIS", kHalfWidth + kProse, Charset::shift_jis, CharsetSource::bytes},
-      {"", "", "", "ISO-2022-JP-3", "ｶﾀｶﾅ", Charset::jis, CharsetSource::bytes},
-      {"", "", "<p>plain</p>", nullptr, "", Charset::shift_jis, CharsetSource::bytes},
+      {" \"X-SJIS\" ", "", "", "Shift_JIS", S},
+      {"MS_Kanji", "", "", "Shift_JIS", S},
+      {"EUC-JP2", "", "", "other", S},
+      {" X-EUC-JP ", "text/html; charset=Shift_JIS", in("EUC-JP", kProse), "EUC-JP", S},
+      {"", "text/html;charset='euc-jp'", "", "EUC-JP", S},
+      {"", "text/html; level=1; Charset = \"iso-2022-jp\" ; q=1", "", "ISO-2022-JP", S},
+      {"", "text/html; name=\"a;charset=euc-jp\"", "", "Shift_JIS", B},
+      {"", "", std::string(4070, ' ') + "<meta charset=EUC-JP>", "EUC-JP", P},
+      {"", "", std::string(4080, ' ') + "<meta charset=EUC-JP>", "Shift_JIS", B},
       // Valid in both readings: the score decides.
-      {"", "", "", "EUC-JP", "あいう", Charset::euc_jp, CharsetSource::bytes},
-      {"", "", "", "SHIFT_JIS", "ｶﾀｶﾅ ﾃﾞｰ\n", Charset::shift_jis, CharsetSource::bytes},
-      {"", "", "", "EUC-JP", "ｶﾀｶﾅ ﾃﾞｰﾀ", Charset::euc_jp, CharsetSource::bytes},
-      {" X-EUC-JP ", "text/html; charset=Shift_JIS", "", "EUC-JP", kProse, Charset::euc_jp,
-       CharsetSource::server},
-      {"", "text/html; charset=\"Shift_JIS\"", "", "SHIFT_JIS", kProse, Charset::shift_jis,
-       CharsetSource::server},
-      {"", "", meta + "EUC-JP\">", "EUC-JP", kProse, Charset::euc_jp, CharsetSource::page},
-      {"", "", "<?xml version='1.0' encoding='x-sjis'?>", nullptr, "", Charset::shift_jis,
-       CharsetSource::page},
-      {"", "", std::string(4070, ' ') + "<meta charset=EUC-JP>", nullptr, "", Charset::euc_jp,
-       CharsetSource::page},
-      {"", "", std::string(4080, ' ') + "<meta charset=EUC-JP>", nullptr, "", Charset::shift_jis,
-       CharsetSource::bytes},
+      {"", "", in("EUC-JP", "あいう"), "EUC-JP", B},
+      {"", "", in("SHIFT_JIS", "ｶﾀｶﾅ ﾃﾞｰ\n"), "Shift_JIS", B},
+      {"", "", in("EUC-JP", "ｶﾀｶﾅ ﾃﾞｰﾀ"), "EUC-JP", B},
       // Lying declarations lose only to bytes valid in one reading.
-      {"", "", meta + "Shift_JIS\">", "EUC-JP", kProse, Charset::euc_jp, CharsetSource::bytes},
-      {"EUC-JP", "", "", "SHIFT_JIS", kProse, Charset::shift_jis, CharsetSource::bytes},
-      {"", "", meta + "Shift_JIS\">", "ISO-2022-JP", kProse, Charset::jis, CharsetSource::bytes},
-      {"", "", meta + "EUC-JP\">", "UTF-8", kProse, Charset::other, CharsetSource::bytes},
-      {"", "", meta + "Shift_JIS\">", "EUC-JP", "あいう", Charset::shift_jis, CharsetSource::page},
+      {"", "", meta + "Shift_JIS\">" + in("ISO-2022-JP", kProse), "ISO-2022-JP", B},
+      {"", "", meta + "EUC-JP\">" + kProse, "other", B},
+      {"", "", meta + "Shift_JIS\">" + in("EUC-JP", "あいう"), "Shift_JIS", P},
+      {"", "", meta + "EUC-JP\">\x80", "EUC-JP", P},
       // Other charsets hold unless the bytes are Japanese beyond doubt.
-      {"iso-8859-1", "", "", nullptr, latin, Charset::other, CharsetSource::server},
-      {"", "", "<meta charset=\"utf-8\">", "UTF-8", kProse, Charset::other, CharsetSource::page},
-      {"iso-8859-1", "", "", "EUC-JP", kProse, Charset::euc_jp, CharsetSource::bytes},
-      {"iso-8859-1", "", "", "EUC-JP", "東京都千代田区丸の内", Charset::other,
-       CharsetSource::server},
-      {"", "", "", "UTF-8", kProse, Charset::other, CharsetSource::bytes},
-      {"", "", "", nullptr, latin, Charset::shift_jis, CharsetSource::bytes},  // Ü is ﾜ
-      {"", "", "\x80\x80\x1b$B", nullptr, "", Charset::unknown, CharsetSource::bytes},
-      {"", "", "x\x82\x7f", nullptr, "", Charset::unknown, CharsetSource::bytes},
-      {"", "", meta + "EUC-JP\">\x80", nullptr, "", Charset::euc_jp, CharsetSource::page},
-      {"", "", "", "EUC-JP", kProse + "\x1b$B$\"\x1b(B", Charset::unknown, CharsetSource::bytes},
+      {"iso-8859-1", "", latin, "other", S},
+      {"iso-8859-1", "", in("EUC-JP", kProse), "EUC-JP", B},
+      {"iso-8859-1", "", in("EUC-JP", "東京都千代田区丸の内"), "other", S},
+      {"", "", kProse, "other", B},     // UTF-8
+      {"", "", latin, "Shift_JIS", B},  // Ü is ﾜ
+      {"", "", "\x80\x80\x1b$B", "unknown", B},
+      {"", "", "x\x82\x7f", "unknown", B},
   };
   for (const auto& c : cases) {
-    const std::string page =
-        c.head + (c.encoding ? iconv_text("UTF-8", c.encoding, c.text) : c.text);
-    const PageCharset got = decide_page_charset(c.record, c.type, bytes(page), page.size());
-    EXPECT_STREQ(charset_label(got.charset), charset_label(c.want)) << c.head << c.text;
-    EXPECT_EQ(got.source, c.source) << c.head << c.text;
-  }
-}
-
-TEST(PageEncoding, NamesAndContentTypes) {
-  const struct {
-    const char* text;
-    bool content_type;
-    Charset want;
-  } cases[] = {
-      {" \"X-SJIS\" ", false, Charset::shift_jis},
-      {"cp932", false, Charset::shift_jis},
-      {"csISO2022JP", false, Charset::jis},
-      {"EUC-JP2", false, Charset::other},
-      {"", false, Charset::unknown},
-      {"text/html", true, Charset::unknown},
-      {"text/html;charset='euc-jp'", true, Charset::euc_jp},
-      {"text/html; level=1; Charset = \"iso-2022-jp\" ; q=1", true, Charset::jis},
-      {"text/html; name=\"a;charset=euc-jp\"", true, Charset::unknown},
-  };
-  for (const auto& c : cases) {
-    const std::string_view name = c.content_type ? content_type_charset(c.text) : c.text;
-    EXPECT_STREQ(charset_label(charset_by_name(name)), charset_label(c.want)) << c.text;
+    const PageCharset got = decide_page_charset(c.record, c.type, bytes(c.page), c.page.size());
+    EXPECT_STREQ(charset_label(got.charset), c.want) << c.record << c.type << c.page;
+    EXPECT_EQ(got.source, c.source) << c.record << c.type << c.page;
   }
 }
 
@@ -144,15 +111,30 @@ TEST(PageEncoding, AssignedCodesMatchIconv) {
   }
 }
 
-TEST(PageConvert, MatchesIconvAtEveryCut) {
-  std::string every;  // every JIS X 0208 character, in EUC-JP
+// Every JIS X 0208 character comes out as iconv writes it in Shift-JIS, from each encoding, by
+// both conversions; and a page's lines cut anywhere convert as the whole page does.
+TEST(PageConvert, MatchesIconv) {
+  std::string every;  // in EUC-JP, a row a line
+  int known = 0;
   for (int row = 1; row <= 84; ++row) {
     for (int cell = 1; cell <= 94; ++cell) {
       const std::string one = {static_cast<char>(0xA0 + row), static_cast<char>(0xA0 + cell)};
-      if (!iconv_text("EUC-JP", "SHIFT_JIS", one).empty()) every += one;
+      if (!iconv_text("EUC-JP", "SHIFT_JIS", one).empty()) every += one, ++known;
     }
     every += '\n';
   }
+  EXPECT_EQ(known, 6879);
+  const std::string sjis = iconv_text("EUC-JP", "SHIFT_JIS", every);
+  const std::string iso = iconv_text("EUC-JP", "ISO-2022-JP", every);  // ESC $ B ... ESC ( B
+  std::string at = iso;                                                // ESC $ @ ... ESC ( J
+  for (size_t i = at.find('\x1b'); i != std::string::npos; i = at.find('\x1b', i + 1)) {
+    at[i + 2] = at[i + 1] == '$' ? '@' : 'J';
+  }
+  EXPECT_EQ(convert(Charset::euc_jp, {every}), sjis);
+  EXPECT_EQ(convert(Charset::jis, {iso}), sjis);
+  EXPECT_EQ(to_sjis(every), sjis);
+  EXPECT_EQ(to_sjis(iso), sjis);
+  EXPECT_EQ(to_sjis(at), sjis);
   const struct {
     const char* encoding;
     Charset charset;
@@ -166,13 +148,11 @@ TEST(PageConvert, MatchesIconvAtEveryCut) {
   for (const auto& c : cases) {
     const std::string in = iconv_text("UTF-8", c.encoding, c.text);
     const std::string want = iconv_text("UTF-8", "SHIFT_JIS", c.text);
-    for (size_t cut = 0; cut <= in.size(); ++cut) {
-      ASSERT_EQ(convert(c.charset, lines(in, cut)), want) << c.encoding << " cut at " << cut;
+    for (size_t cut = 1; cut < in.size(); ++cut) {
+      ASSERT_EQ(convert(c.charset, {in.substr(0, cut), in.substr(cut)}), want)
+          << c.encoding << " cut at " << cut;
     }
   }
-  const std::string sjis = iconv_text("EUC-JP", "SHIFT_JIS", every);
-  EXPECT_EQ(convert(Charset::euc_jp, lines(every)), sjis);
-  EXPECT_EQ(convert(Charset::jis, lines(iconv_text("EUC-JP", "ISO-2022-JP", every))), sjis);
 }
 
 TEST(PageConvert, BeyondIconv) {
@@ -181,28 +161,15 @@ TEST(PageConvert, BeyondIconv) {
     std::vector<std::string> lines;
     std::string want;
   } cases[] = {
-      {Charset::euc_jp,
-       {"a\x8f\xb0\xa1"
-        "b\n"},
-       "a\x81\xac"
-       "b\n"},  // JIS X 0212: geta
+      {Charset::euc_jp, {"a\x8f\xb0\xa1"}, "a\x81\xac"},  // JIS X 0212: geta
       {Charset::euc_jp, {"\x8e\x41\x8e\xe0\n\xa4\n\x80\xff"}, "\x8e\x41\x8e\xe0\n\xa4\n\x80\xff"},
       {Charset::euc_jp,
        {"a\x8f", "\xb0\xa1\x8f\xb0", "\xa1\xa4", "\xa2"},
        "a\x81\xac\x81\xac\x82\xa0"},
       {Charset::euc_jp, {"\x8e", "A\n"}, "A\n"},  // held bytes not completed are dropped
-      {Charset::jis,
-       {"\x1b$(D\x30\x21\x1b(Bx"},
-       "\x81\xac"
-       "x"},
+      {Charset::jis, {"\x1b$(D\x30\x21\x1b(Bx"}, "\x81\xacx"},
       {Charset::jis, {"\x1b$(D\x30", "\x21"}, "\x81\xac"},
-      {Charset::jis,
-       {"\x0e"
-        "12\x0f"
-        "3\x1b(I4\x1b(J5"},
-       "\xb1\xb2"
-       "3\xb4"
-       "5"},
+      {Charset::jis, {"\x0e\x31\x32\x0f\x33\x1b(I\x34\x1b(J5"}, "\xb1\xb2\x33\xb4\x35"},
       {Charset::jis, {"\x1b$B$\"\n", "$$ $&\x1b(B\n"}, "\x82\xa0\n\x82\xa2 \x82\xa4\n"},
       {Charset::jis, {"\x1b$A\xb1\x1b$", "@$\"\x1b&@$$\x7f"}, "\x1b$A\xb1\x82\xa0\x82\xa2\x7f"},
       {Charset::jis, {"\x1b$", "x"}, "x"},
@@ -210,6 +177,38 @@ TEST(PageConvert, BeyondIconv) {
       {Charset::other, {"\xa4\xa2\x1b$B$\""}, "\xa4\xa2\x1b$B$\""},
   };
   for (const auto& c : cases) EXPECT_EQ(convert(c.charset, c.lines), c.want) << c.lines[0];
+}
+
+// The per-line guess of a page of unknown encoding, and what it reads of its line.
+TEST(ToShiftJis, Quirks) {
+  const struct {
+    const char* name;
+    std::string in, out;
+    size_t length = std::string::npos;
+  } cases[] = {
+      {"esc ( H ends the @ run", "\x1b$@\x24\x22\x1b(H>", "\x82\xa0>"},
+      // Not an end for its run: taken as the pairs 1B 28 and 48 00 (the terminator).
+      {"esc ( H inside the B run", "\x1b$B\x24\x22\x1b(H", "\x82\xa0\x7e\x47\x94\x7e"},
+      {"line break inside a run", "\x1b$B\x30\x21\x30\n", "\x88\x9f\x88\x88"},
+      {"odd byte ends a run", "\x1b$B\x24", "\x82\x7e"},
+      {"euc before sjis: E0 A1 is EUC-JP 0x6021", "\xe0\xa1", "\xe0\x9f"},
+      {"a0 a0 is no pair, a0 a4 is", "\xa0\xa0\xa4", "\xa0\x80\xa2"},
+      {"0x80 stands alone", "\x80\xa4\xa2", "\x80\x82\xa0"},
+      {"sjis leads take their partner", "\x82\xa4\xea\xa0", "\x82\xa4\xea\xa0"},
+      {"lead byte at the end", "AB\x82", "AB\x82"},
+      {"escape of another set", "\x1b$A\xa4\xa2", "\x1b$A\x82\xa0"},
+      {"escape inside ascii", "abcdefg\x1b$B\x24\x22\x1b(Babcdefgh",
+       "abcdefg\x82\xa0"
+       "abcdefgh"},
+      {"euc between ascii", "abcdefg\xa4\xa2hijklmnopq", "abcdefg\x82\xa0hijklmnopq"},
+      // Bytes past the length read as the terminator, whatever the buffer holds there.
+      {"pair partner beyond", "\x1b$B\x24\x22", "\x82\x7e", 4},
+      {"lead byte partner beyond", "\x82\xa0", "\x82", 1},
+      {"escape cut by the length", "\x1b$B\x24\x22", "\x1b$", 2},
+      {"ascii cut by the length", "abcdefghijkl", "abcdefghi", 9},
+      {"euc partner beyond after ascii", "abcdefgh\xa4\xa2", "abcdefgh\xa4", 9},
+  };
+  for (const auto& c : cases) EXPECT_EQ(to_sjis(c.in, c.length), c.out) << c.name;
 }
 
 TEST(CharsetDeclaration, Rewrite) {
@@ -220,22 +219,11 @@ TEST(CharsetDeclaration, Rewrite) {
     std::string want;
   } cases[] = {
       {Charset::euc_jp,
-       {"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=EUC-JP\">"},
-       "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=Shift_JIS\">"},
-      {Charset::jis,
-       {"<meta content=text/html;CharSet=iso-2022-jp http-equiv=content-type/>"
-        "<Meta Charset = 'x-sjis' >"},
-       "<meta content=text/html;CharSet=Shift_JIS http-equiv=content-type/>"
-       "<Meta Charset = 'Shift_JIS' >"},
-      {Charset::unknown,
-       {"<?xml version=\"1.0\" encoding=\"euc-jp\"?><meta charset=SHIFT_JIS>"},
-       "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><meta charset=SHIFT_JIS>"},
-      {Charset::euc_jp,
        {"<meta http-equiv=\"Content-Type\"\n", "  content=\"text/html; charset=EUC-JP\">\n"},
        "<meta http-equiv=\"Content-Type\"\n  content=\"text/html; charset=Shift_JIS\">\n"},
       {Charset::shift_jis,
-       {"<!-- > <meta charset=EUC-JP> --><p charset=EUC-JP><meta charset=EUC", "-JP>"},
-       "<!-- > <meta charset=EUC-JP> --><p charset=EUC-JP><meta charset=EUC-JP>"},
+       {"<!-- -> <meta charset=EUC-JP> --><p charset=EUC-JP><meta charset=EUC", "-JP>"},
+       "<!-- -> <meta charset=EUC-JP> --><p charset=EUC-JP><meta charset=EUC-JP>"},
       {Charset::other, {"<meta charset=EUC-JP>"}, "<meta charset=EUC-JP>"},
       {Charset::euc_jp, {long_line}, long_line.substr(0, long_line.size() - 8) + "Shift_JIS>\n"},
   };
