@@ -1,11 +1,14 @@
-// A page's encoding decided, its lines and their charset declarations converted to Shift-JIS.
+// A page turned into its copy: its encoding decided, its lines and their charset declarations
+// converted to Shift-JIS, its links rewritten.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "output/charset_declaration.h"
 #include "output/jis.h"
+#include "output/link_rewrite.h"
 #include "output/page_convert.h"
 #include "output/page_encoding.h"
 #include "testlib/iconv_text.h"
@@ -52,10 +55,7 @@ std::string to_sjis(const std::string& in, size_t length = std::string::npos) {
 // The record's charset, else that of the content type, else the page's declaration, else its
 // bytes; a charset as the record or the content type may name it.
 TEST(PageEncoding, Decision) {
-  const auto in = [](const char* encoding, const std::string& utf8) {
-    return iconv_text("UTF-8", encoding, utf8);
-  };
-  const std::string latin = in("ISO-8859-1", "Über Öl\n");
+  const auto in = [](const char* to, std::string s) { return iconv_text("UTF-8", to, s); };
   const std::string meta = "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=";
   constexpr auto S = CharsetSource::server, P = CharsetSource::page, B = CharsetSource::bytes;
   const struct {
@@ -64,30 +64,23 @@ TEST(PageEncoding, Decision) {
     const char* want;
     CharsetSource source;
   } cases[] = {
-      {" \"X-SJIS\" ", "", "", "Shift_JIS", S},
-      {"MS_Kanji", "", "", "Shift_JIS", S},
-      {"EUC-JP2", "", "", "other", S},
+      {" \"MS_Kanji\" ", "", "", "Shift_JIS", S},
       {" X-EUC-JP ", "text/html; charset=Shift_JIS", in("EUC-JP", kProse), "EUC-JP", S},
-      {"", "text/html;charset='euc-jp'", "", "EUC-JP", S},
       {"", "text/html; level=1; Charset = \"iso-2022-jp\" ; q=1", "", "ISO-2022-JP", S},
       {"", "text/html; name=\"a;charset=euc-jp\"", "", "Shift_JIS", B},
-      {"", "", std::string(4070, ' ') + "<meta charset=EUC-JP>", "EUC-JP", P},
-      {"", "", std::string(4080, ' ') + "<meta charset=EUC-JP>", "Shift_JIS", B},
       // Valid in both readings: the score decides.
       {"", "", in("EUC-JP", "あいう"), "EUC-JP", B},
       {"", "", in("SHIFT_JIS", "ｶﾀｶﾅ ﾃﾞｰ\n"), "Shift_JIS", B},
-      {"", "", in("EUC-JP", "ｶﾀｶﾅ ﾃﾞｰﾀ"), "EUC-JP", B},
       // Lying declarations lose only to bytes valid in one reading.
       {"", "", meta + "Shift_JIS\">" + in("ISO-2022-JP", kProse), "ISO-2022-JP", B},
       {"", "", meta + "EUC-JP\">" + kProse, "other", B},
       {"", "", meta + "Shift_JIS\">" + in("EUC-JP", "あいう"), "Shift_JIS", P},
-      {"", "", meta + "EUC-JP\">\x80", "EUC-JP", P},
+      {"", "", in("EUC-JP", kProse) + "\x8f\xb0\xa1x", "EUC-JP", B},  // JIS X 0212
       // Other charsets hold unless the bytes are Japanese beyond doubt.
-      {"iso-8859-1", "", latin, "other", S},
+      {"iso-8859-1", "", in("ISO-8859-1", "Über Öl\n"), "other", S},
       {"iso-8859-1", "", in("EUC-JP", kProse), "EUC-JP", B},
       {"iso-8859-1", "", in("EUC-JP", "東京都千代田区丸の内"), "other", S},
-      {"", "", kProse, "other", B},     // UTF-8
-      {"", "", latin, "Shift_JIS", B},  // Ü is ﾜ
+      {"", "", kProse, "other", B},  // UTF-8
       {"", "", "\x80\x80\x1b$B", "unknown", B},
       {"", "", "x\x82\x7f", "unknown", B},
   };
@@ -115,35 +108,27 @@ TEST(PageEncoding, AssignedCodesMatchIconv) {
 // both conversions; and a page's lines cut anywhere convert as the whole page does.
 TEST(PageConvert, MatchesIconv) {
   std::string every;  // in EUC-JP, a row a line
-  int known = 0;
   for (int row = 1; row <= 84; ++row) {
     for (int cell = 1; cell <= 94; ++cell) {
       const std::string one = {static_cast<char>(0xA0 + row), static_cast<char>(0xA0 + cell)};
-      if (!iconv_text("EUC-JP", "SHIFT_JIS", one).empty()) every += one, ++known;
+      if (!iconv_text("EUC-JP", "SHIFT_JIS", one).empty()) every += one;
     }
     every += '\n';
   }
-  EXPECT_EQ(known, 6879);
+  ASSERT_EQ(every.size(), 6879 * 2 + 84);  // all of JIS X 0208
   const std::string sjis = iconv_text("EUC-JP", "SHIFT_JIS", every);
   const std::string iso = iconv_text("EUC-JP", "ISO-2022-JP", every);  // ESC $ B ... ESC ( B
-  std::string at = iso;                                                // ESC $ @ ... ESC ( J
-  for (size_t i = at.find('\x1b'); i != std::string::npos; i = at.find('\x1b', i + 1)) {
-    at[i + 2] = at[i + 1] == '$' ? '@' : 'J';
-  }
   EXPECT_EQ(convert(Charset::euc_jp, {every}), sjis);
   EXPECT_EQ(convert(Charset::jis, {iso}), sjis);
   EXPECT_EQ(to_sjis(every), sjis);
   EXPECT_EQ(to_sjis(iso), sjis);
-  EXPECT_EQ(to_sjis(at), sjis);
   const struct {
     const char* encoding;
     Charset charset;
     std::string text;
   } cases[] = {
       {"EUC-JP", Charset::euc_jp, kHalfWidth + kProse},
-      {"ISO-2022-JP", Charset::jis, kProse},
       {"ISO-2022-JP-3", Charset::jis, kHalfWidth + kProse},
-      {"SHIFT_JIS", Charset::shift_jis, kHalfWidth + kProse},
   };
   for (const auto& c : cases) {
     const std::string in = iconv_text("UTF-8", c.encoding, c.text);
@@ -162,17 +147,14 @@ TEST(PageConvert, BeyondIconv) {
     std::string want;
   } cases[] = {
       {Charset::euc_jp, {"a\x8f\xb0\xa1"}, "a\x81\xac"},  // JIS X 0212: geta
-      {Charset::euc_jp, {"\x8e\x41\x8e\xe0\n\xa4\n\x80\xff"}, "\x8e\x41\x8e\xe0\n\xa4\n\x80\xff"},
       {Charset::euc_jp,
        {"a\x8f", "\xb0\xa1\x8f\xb0", "\xa1\xa4", "\xa2"},
        "a\x81\xac\x81\xac\x82\xa0"},
       {Charset::euc_jp, {"\x8e", "A\n"}, "A\n"},  // held bytes not completed are dropped
-      {Charset::jis, {"\x1b$(D\x30\x21\x1b(Bx"}, "\x81\xacx"},
       {Charset::jis, {"\x1b$(D\x30", "\x21"}, "\x81\xac"},
       {Charset::jis, {"\x0e\x31\x32\x0f\x33\x1b(I\x34\x1b(J5"}, "\xb1\xb2\x33\xb4\x35"},
       {Charset::jis, {"\x1b$B$\"\n", "$$ $&\x1b(B\n"}, "\x82\xa0\n\x82\xa2 \x82\xa4\n"},
       {Charset::jis, {"\x1b$A\xb1\x1b$", "@$\"\x1b&@$$\x7f"}, "\x1b$A\xb1\x82\xa0\x82\xa2\x7f"},
-      {Charset::jis, {"\x1b$", "x"}, "x"},
       {Charset::unknown, {"\x1b$B$\"", "$$\xa4\xa2\n"}, "\x82\xa0$$\x82\xa0\n"},
       {Charset::other, {"\xa4\xa2\x1b$B$\""}, "\xa4\xa2\x1b$B$\""},
   };
@@ -186,25 +168,18 @@ TEST(ToShiftJis, Quirks) {
     std::string in, out;
     size_t length = std::string::npos;
   } cases[] = {
-      {"esc ( H ends the @ run", "\x1b$@\x24\x22\x1b(H>", "\x82\xa0>"},
+      {"esc ( H, esc ( J end runs", "\x1b$@\x24\x22\x1b(H>\x1b$B\x24\x22\x1b(J<",
+       "\x82\xa0>\x82\xa0<"},
       // Not an end for its run: taken as the pairs 1B 28 and 48 00 (the terminator).
       {"esc ( H inside the B run", "\x1b$B\x24\x22\x1b(H", "\x82\xa0\x7e\x47\x94\x7e"},
-      {"line break inside a run", "\x1b$B\x30\x21\x30\n", "\x88\x9f\x88\x88"},
       {"odd byte ends a run", "\x1b$B\x24", "\x82\x7e"},
       {"euc before sjis: E0 A1 is EUC-JP 0x6021", "\xe0\xa1", "\xe0\x9f"},
       {"a0 a0 is no pair, a0 a4 is", "\xa0\xa0\xa4", "\xa0\x80\xa2"},
-      {"0x80 stands alone", "\x80\xa4\xa2", "\x80\x82\xa0"},
-      {"sjis leads take their partner", "\x82\xa4\xea\xa0", "\x82\xa4\xea\xa0"},
       {"lead byte at the end", "AB\x82", "AB\x82"},
-      {"escape of another set", "\x1b$A\xa4\xa2", "\x1b$A\x82\xa0"},
-      {"escape inside ascii", "abcdefg\x1b$B\x24\x22\x1b(Babcdefgh",
-       "abcdefg\x82\xa0"
-       "abcdefgh"},
-      {"euc between ascii", "abcdefg\xa4\xa2hijklmnopq", "abcdefg\x82\xa0hijklmnopq"},
+      {"escape inside ascii", "abcdefg\x1b$B\x24\x22\x1b(BHIJKLMNO", "abcdefg\x82\xa0HIJKLMNO"},
+      {"sjis leads take their partner", "\x82\xa4\xea\xa0", "\x82\xa4\xea\xa0"},
       // Bytes past the length read as the terminator, whatever the buffer holds there.
       {"pair partner beyond", "\x1b$B\x24\x22", "\x82\x7e", 4},
-      {"lead byte partner beyond", "\x82\xa0", "\x82", 1},
-      {"escape cut by the length", "\x1b$B\x24\x22", "\x1b$", 2},
       {"ascii cut by the length", "abcdefghijkl", "abcdefghi", 9},
       {"euc partner beyond after ascii", "abcdefgh\xa4\xa2", "abcdefgh\xa4", 9},
   };
@@ -224,7 +199,6 @@ TEST(CharsetDeclaration, Rewrite) {
       {Charset::shift_jis,
        {"<!-- -> <meta charset=EUC-JP> --><p charset=EUC-JP><meta charset=EUC", "-JP>"},
        "<!-- -> <meta charset=EUC-JP> --><p charset=EUC-JP><meta charset=EUC-JP>"},
-      {Charset::other, {"<meta charset=EUC-JP>"}, "<meta charset=EUC-JP>"},
       {Charset::euc_jp, {long_line}, long_line.substr(0, long_line.size() - 8) + "Shift_JIS>\n"},
   };
   for (const auto& c : cases) {
@@ -236,6 +210,68 @@ TEST(CharsetDeclaration, Rewrite) {
       got += changed ? out : line;
     }
     EXPECT_EQ(got, c.want) << c.lines[0].substr(0, 80);
+  }
+}
+
+constexpr char kPageUrl[] = "http://h/d/p.htm";
+constexpr char kPagePath[] = ".\\H\\D\\P.HTM";
+
+// Fed line by line, then byte by byte: where the pieces end must not matter.
+TEST(LinkRewrite, RewritesThePage) {
+  const std::map<std::string, std::string> copy = {{"http://h/i.gif", ".\\H\\I.GIF"},
+                                                   {"http://h/d/b.htm", ".\\H\\D\\B.HTM"},
+                                                   {"http://c/x/", ".\\C\\X\\INDEX.HTM"},
+                                                   {"http://h/q", ".\\H\\\x95\\\\Q\x80\xB1.HTM"}};
+  const struct {
+    const char* in;   // lines end at each '\n'
+    const char* out;  // null: as it was
+  } rows[] = {
+      // Quotes, blanks around '=', other attributes kept.
+      {"<img alt='a>b' src = '/i.gif' ismap>", "<img alt='a>b' src = \"../I.GIF\" ismap>"},
+      // Not in the copy: the absolute URL, escaped for HTML and URL.
+      {"<a href=\" /cgi?a=1&amp;b=<2> x\">", "<a href=\"http://h/cgi?a=1&amp;b=%3C2%3E%20x\">"},
+      {"<a href=\"/\x95\x5C\\.htm#\x95\x5C\">", "<a href=\"http://h/%95%5C%5C.htm#%E8%A1%A8\">"},
+      // In the copy: a Shift-JIS name as UTF-8, a byte that is no character as %25 and its digits.
+      {"<a href=/q>", "<a href=\"../%E8%A1%A8/Q%2580%EF%BD%B1.HTM\">"},
+      // Fragments, the page itself.
+      {"<a href='p.htm#top'><a href=\"\"><a href=\"b.htm#s%201\">",
+       "<a href=\"#top\"><a href=\"P.HTM\"><a href=\"B.HTM#s%201\">"},
+      // Left alone: other schemes, FORM action, bare names, end tags, comments, script text.
+      {"<a href=\"mailto:a@b\"><form action=\"b.htm\"><a name=x href></a >"},
+      {"<!-- <a href=b.htm> --><!--><a href=b.htm>",
+       "<!-- <a href=b.htm> --><!--><a href=\"B.HTM\">"},
+      {"<SCRIPT src=b.htm>w('<a href=b.htm>')</SCRIPT ><a href=b.htm>",
+       "<SCRIPT src=\"B.HTM\">w('<a href=b.htm>')</SCRIPT ><a href=\"B.HTM\">"},
+      {"a < b <!DOCTYPE x> <? y ?> <xmp><a href=b.htm><"},
+      // Comments and script text across lines.
+      {"<!-- a\n<a href=b.htm>\n--\n>--><a href=b.htm>",
+       "<!-- a\n<a href=b.htm>\n--\n>--><a href=\"B.HTM\">"},
+      {"<script>\n</scriptx><a href=b.htm></scr\nipt></script>\n<a href=b.htm>",
+       "<script>\n</scriptx><a href=b.htm></scr\nipt></script>\n<a href=\"B.HTM\">"},
+      // BASE: the base of the rest, taken out of the copy but for its TARGET; Refresh.
+      {"<BASE HREF=\"http://c/x/\" TARGET=_top><a href=\"#t\">",
+       "<BASE TARGET=_top><a href=\"../../C/X/INDEX.HTM#t\">"},
+      {"<META HTTP-EQUIV=\"Refresh\" CONTENT=\"5; URL=b.htm\">",
+       "<META HTTP-EQUIV=\"Refresh\" CONTENT=\"5; URL=B.HTM\">"},
+      {"<meta http-equiv=refresh content='0;url=\"b.htm\"'><meta name=x content=\"b.htm\">",
+       "<meta http-equiv=refresh content=\"0;url=&quot;B.HTM&quot;\"><meta name=x "
+       "content=\"b.htm\">"},
+  };
+  for (const auto& row : rows) {
+    for (const bool by_byte : {false, true}) {
+      LinkRewriter rewriter(kPageUrl, kPagePath, [&copy](const std::string& url) {
+        const auto it = copy.find(url);
+        return it == copy.end() ? std::nullopt : std::optional<std::string>(it->second);
+      });
+      std::string out;
+      for (std::string_view in = row.in; !in.empty();) {
+        const size_t piece = by_byte ? 1 : std::min(in.find('\n'), in.size() - 1) + 1;
+        rewriter.rewrite_line(in.substr(0, piece), out);
+        in.remove_prefix(piece);
+      }
+      rewriter.finish(out);
+      EXPECT_EQ(out, row.out ? row.out : row.in) << by_byte;
+    }
   }
 }
 
