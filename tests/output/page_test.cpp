@@ -64,7 +64,7 @@ TEST(PageEncoding, Decision) {
     const char* want;
     CharsetSource source;
   } cases[] = {
-      {" \"MS_Kanji\" ", "", "", "Shift_JIS", S},
+      {" \"MS_KANJI\" ", "", "", "Shift_JIS", S},
       {" X-EUC-JP ", "text/html; charset=Shift_JIS", in("EUC-JP", kProse), "EUC-JP", S},
       {"", "text/html; level=1; Charset = \"iso-2022-jp\" ; q=1", "", "ISO-2022-JP", S},
       {"", "text/html; name=\"a;charset=euc-jp\"", "", "Shift_JIS", B},
