@@ -57,6 +57,12 @@ TEST(HistoryRecord, DecodeTable) {
     const std::vector<unsigned char> data(c.bytes.begin(), c.bytes.end());  // exact size
     const HistoryRecord r = decode_history_record(data.data(), data.size(), c.big_endian);
     EXPECT_EQ(r.layout, c.layout);
+    EXPECT_EQ(r.last_visit, c.last);
+    EXPECT_EQ(r.first_visit, c.first);
+    EXPECT_EQ(r.visit_count, c.count);
+    EXPECT_EQ(std::string(r.title), c.title);
+  }
+}
 
-  }  // namespace
+}  // namespace
 }  // namespace volari::testing
