@@ -64,15 +64,5 @@ TEST_F(WindowsConsoleTest, CursorKeyGoesOnAndEscapeStops) {
   EXPECT_LT(done, kEntries);
 }
 
-// With -k the end of the run waits for a key; Escape is one.
-TEST_F(WindowsConsoleTest, KeyWaitEndsWithEscape) {
-  PtyProcess p = start({"-k"});
-  ASSERT_TRUE(p.wait_for("何かキーを押すと OS に戻ります。", 30000)) << p.output();
-  p.type("\x1b");
-  // A run without an index has failed, and says so by its exit status.
-  EXPECT_EQ(p.wait_exit(10000), 1) << p.output();
-  EXPECT_NE(p.output().find("FAT can't open 'FAT.DB'."), std::string::npos) << p.output();
-}
-
 }  // namespace
 }  // namespace volari::testing
