@@ -186,7 +186,7 @@ void LinkRewriter::set_base(std::string base) {
 
 std::optional<std::string> LinkRewriter::rewrite_value(std::string_view value) const {
   // A value of a query or a fragment alone, or none, means something in this page only.
-  const bool memorable = memo_ != nullptr && !value.empty() && value.find_first_of("?#") != 0 &&
+  const bool memorable = memo_ != nullptr && !value.empty() && value[0] != '?' &&
                          value.find('#') == std::string_view::npos;
   uint64_t target = 0;
   if (!memorable) return rewrite(value, target);

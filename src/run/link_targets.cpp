@@ -1,7 +1,5 @@
 #include "run/link_targets.h"
 
-#include <algorithm>
-
 #include "mapping/map_url.h"
 #include "support/sjis.h"
 
@@ -24,16 +22,29 @@ uint64_t LinkTargets::loose_key(std::string_view url) {
   const auto put = [&hash](char c) {
     hash = (hash ^ static_cast<unsigned char>(ascii_lower(c))) * kFnvPrime;
   };
-  size_t at = url.find("//");
-  at = at == std::string_view::npos ? 0 : at + 2;
-  size_t host_end = std::min(url.find_first_of("/?#", at), url.size());
+  // Plain loops: find_first_of calls memchr once a byte, and this runs for every link.
+  const size_t n = url.size();
+  size_t at = 0;
+  for (size_t i = 0; i + 1 < n; ++i) {
+    if (url[i] == '/' && url[i + 1] == '/') {
+      at = i + 2;
+      break;
+    }
+  }
+  size_t host_end = at;
+  while (host_end < n && url[host_end] != '/' && url[host_end] != '?' && url[host_end] != '#') {
+    ++host_end;
+  }
   std::string_view host = url.substr(at, host_end - at);
-  host.remove_prefix(host.rfind('@') == std::string_view::npos ? 0 : host.rfind('@') + 1);
+  const size_t user = host.rfind('@');
+  if (user != std::string_view::npos) host.remove_prefix(user + 1);
   host = host.substr(0, host.find(':'));
   if (host.size() > 4 && same_ignoring_ascii_case(host.substr(0, 4), "www.")) host.remove_prefix(4);
   for (const char c : host) put(c);
   put('/');
-  const std::string_view path = url.substr(host_end, url.find_first_of("?#", host_end) - host_end);
+  size_t path_end = host_end;
+  while (path_end < n && url[path_end] != '?' && url[path_end] != '#') ++path_end;
+  const std::string_view path = url.substr(host_end, path_end - host_end);
   for (size_t i = 0; i < path.size(); ++i) {
     const int high = path[i] == '%' && i + 2 < path.size() ? hex_digit(path[i + 1]) : -1;
     const int low = high >= 0 ? hex_digit(path[i + 2]) : -1;
