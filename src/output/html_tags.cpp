@@ -16,6 +16,7 @@ bool is_alpha(char c) {
 
 // Elements whose contents are text to the browser, never tags.
 bool is_raw_text(std::string_view name) {
+  if (name.size() < 3 || name.size() > 8) return false;
   static constexpr std::string_view kRawText[] = {"script", "style", "xmp", "textarea"};
   for (const std::string_view raw : kRawText) {
     if (equals_ignoring_case(name, raw)) return true;
@@ -23,48 +24,68 @@ bool is_raw_text(std::string_view name) {
   return false;
 }
 
-// Parses the start tag at the beginning of `s` ("<" and a letter) into `tag`; its length in
-// bytes, or 0 when `s` ends before the tag does.
-size_t parse_start_tag(std::string_view s, StartTag& tag) {
-  tag.attributes.clear();
-  tag.remove = false;
+// The end of the name of the start tag at the beginning of `s` ("<" and a letter).
+size_t tag_name_end(std::string_view s) {
   size_t i = 1;
   while (i < s.size() && !is_blank(s[i]) && s[i] != '/' && s[i] != '>') ++i;
-  tag.name = s.substr(1, i - 1);
+  return i;
+}
+
+// Reads the attributes of the start tag at the beginning of `s` from s[i], the end of its name,
+// into `tag` when it is not null; the tag's length in bytes, or 0 when `s` ends before the tag
+// does.
+size_t parse_attributes(std::string_view s, size_t i, StartTag* tag) {
   for (;;) {
     const size_t lead = i;
     while (i < s.size() && (is_blank(s[i]) || s[i] == '/')) ++i;
     if (i >= s.size()) return 0;
     if (s[i] == '>') return i + 1;
-    TagAttribute& a = tag.attributes.emplace_back();
-    a.lead = lead;
     const size_t name_begin = i++;  // a name may begin with '='
     while (i < s.size() && !is_blank(s[i]) && s[i] != '/' && s[i] != '>' && s[i] != '=') ++i;
-    a.name = s.substr(name_begin, i - name_begin);
-    a.name_end = a.end = i;
+    const size_t name_end = i;
     size_t j = i;
     while (j < s.size() && is_blank(s[j])) ++j;
     if (j >= s.size()) return 0;
-    if (s[j] != '=') continue;
-    ++j;
-    while (j < s.size() && is_blank(s[j])) ++j;
-    if (j >= s.size()) return 0;
-    a.has_value = true;
-    a.value_begin = j;
-    if (s[j] == '"' || s[j] == '\'') {
-      const size_t close = s.find(s[j], j + 1);
-      if (close == std::string_view::npos) return 0;
-      a.value = s.substr(j + 1, close - j - 1);
-      a.end = close + 1;
-    } else {
-      size_t k = j;
-      while (k < s.size() && !is_blank(s[k]) && s[k] != '>') ++k;
-      if (k >= s.size()) return 0;
-      a.value = s.substr(j, k - j);
-      a.end = k;
+    size_t value_begin = 0;
+    size_t value_end = 0;
+    if (s[j] == '=') {
+      ++j;
+      while (j < s.size() && is_blank(s[j])) ++j;
+      if (j >= s.size()) return 0;
+      value_begin = j;
+      if (s[j] == '"' || s[j] == '\'') {
+        const size_t close = s.find(s[j], j + 1);
+        if (close == std::string_view::npos) return 0;
+        value_end = close;
+        i = close + 1;
+      } else {
+        size_t k = j;
+        while (k < s.size() && !is_blank(s[k]) && s[k] != '>') ++k;
+        if (k >= s.size()) return 0;
+        value_end = i = k;
+      }
     }
-    i = a.end;
+    if (tag == nullptr) continue;
+    TagAttribute& a = tag->attributes.emplace_back();
+    a.lead = lead;
+    a.name = s.substr(name_begin, name_end - name_begin);
+    a.name_end = name_end;
+    a.end = i;
+    if (value_begin != 0) {
+      const size_t quoted = i != value_end;
+      a.has_value = true;
+      a.value_begin = value_begin;
+      a.value = s.substr(value_begin + quoted, value_end - value_begin - quoted);
+    }
   }
+}
+
+bool edited(const StartTag& tag) {
+  if (tag.remove) return true;
+  for (const TagAttribute& a : tag.attributes) {
+    if (a.remove || a.replace) return true;
+  }
+  return false;
 }
 
 // True when `have` (from a '<' to the end of the data) may still grow into "</name".
@@ -117,15 +138,28 @@ size_t TagScanner::scan(std::string_view d, std::string& out) {
       if (lt + 1 >= d.size()) return flush(lt);
       const char c = d[lt + 1];
       if (is_alpha(c)) {
-        const size_t len = parse_start_tag(d.substr(lt), tag_);
+        const std::string_view rest = d.substr(lt);
+        const size_t name_end = tag_name_end(rest);
+        const std::string_view name = rest.substr(1, name_end - 1);
+        // A tag that `wants_` passes over is only measured, and it stays as it is.
+        const bool seen = wants_ == nullptr || wants_(name);
+        tag_.attributes.clear();
+        tag_.remove = false;
+        tag_.name = name;
+        const size_t len = parse_attributes(rest, name_end, seen ? &tag_ : nullptr);
         if (len == 0) return flush(lt);
-        flush(lt);
-        on_tag_(tag_);
-        write_tag(d.substr(lt, len), out);
-        i = done = lt + len;
-        if (!tag_.remove && is_raw_text(tag_.name)) {
+        if (seen) {
+          on_tag_(tag_);
+          if (edited(tag_)) {
+            flush(lt);
+            write_tag(d.substr(lt, len), out);
+            done = lt + len;
+          }
+        }
+        i = lt + len;
+        if (!tag_.remove && is_raw_text(name)) {
           state_ = State::raw_text;
-          raw_end_.assign(tag_.name);
+          raw_end_.assign(name);
         }
       } else if (c == '!') {
         const std::string_view start = d.substr(lt, 4);
