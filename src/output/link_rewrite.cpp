@@ -10,16 +10,46 @@ namespace volari {
 
 namespace {
 
-struct LinkAttribute {
-  std::string_view tag;
-  std::string_view attribute;
-};
+// A tag name of up to 7 bytes as one number, letters in lower case, or 0.
+constexpr uint64_t packed_name(std::string_view name) {
+  if (name.size() > 7) return 0;
+  uint64_t packed = name.size();
+  for (const char c : name) {
+    packed = packed << 8 | static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  }
+  return packed;
+}
 
-constexpr LinkAttribute kLinkAttributes[] = {
-    {"a", "href"},        {"area", "href"},       {"link", "href"},        {"img", "src"},
-    {"frame", "src"},     {"iframe", "src"},      {"script", "src"},       {"embed", "src"},
-    {"input", "src"},     {"body", "background"}, {"table", "background"}, {"tr", "background"},
-    {"td", "background"}, {"th", "background"}};
+// The attribute of tag `name` that holds a link, or "".
+std::string_view link_attribute(std::string_view name) {
+  switch (packed_name(name)) {
+    case packed_name("a"):
+    case packed_name("area"):
+    case packed_name("link"):
+      return "href";
+    case packed_name("img"):
+    case packed_name("frame"):
+    case packed_name("iframe"):
+    case packed_name("script"):
+    case packed_name("embed"):
+    case packed_name("input"):
+      return "src";
+    case packed_name("body"):
+    case packed_name("table"):
+    case packed_name("tr"):
+    case packed_name("td"):
+    case packed_name("th"):
+      return "background";
+    default:
+      return "";
+  }
+}
+
+// The tags on_tag looks at.
+bool may_link(std::string_view tag) {
+  return !link_attribute(tag).empty() || equals_ignoring_case(tag, "base") ||
+         equals_ignoring_case(tag, "meta");
+}
 
 // How a text is written into a link: a path in the copy ('\' separating names), the fragment,
 // or an absolute URL.
@@ -117,6 +147,12 @@ size_t char_length(std::string_view s, size_t i) {
 bool is_blank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
+bool is_alpha(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool is_scheme_char(char c) {
+  return is_alpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
 
 // Finds the URL in the CONTENT of a refresh ("5; URL=page.htm", "0;url='x'", "3, x.htm").
 bool refresh_url(std::string_view content, size_t& begin, size_t& end) {
@@ -146,6 +182,43 @@ bool refresh_url(std::string_view content, size_t& begin, size_t& end) {
   return begin < end;
 }
 
+// Where the scheme and host of `url` end.
+size_t origin_end(std::string_view url) {
+  size_t i = 0;
+  if (!url.empty() && is_alpha(url[0])) {
+    i = 1;
+    while (i < url.size() && is_scheme_char(url[i])) ++i;
+    i = i < url.size() && url[i] == ':' ? i + 1 : 0;
+  }
+  if (url.substr(i, 2) != "//") return i;
+  i += 2;
+  while (i < url.size() && url[i] != '/' && url[i] != '?' && url[i] != '#') ++i;
+  return i;
+}
+
+// What of the base URL a value depends on, as it is written: 0 nothing (a scheme and "//"), 1
+// its scheme and host (a single '/' first), 2 its folder; -1 when it may depend on the page
+// itself (none, a query or a fragment alone, or that after a scheme, also when blanks or line
+// breaks the browser drops may hide one).
+int value_form(std::string_view value) {
+  if (value.empty() || is_blank(value[0]) || value[0] == '?') return -1;
+  for (const char c : value) {
+    if (c == '#' || c == '\t' || c == '\n' || c == '\r') return -1;
+  }
+  if (is_alpha(value[0])) {
+    size_t i = 1;
+    while (i < value.size() && is_scheme_char(value[i])) ++i;
+    if (i < value.size() && value[i] == ':') {
+      const std::string_view rest = value.substr(i + 1);
+      if (rest.substr(0, 2) == "//") return 0;
+      if (rest.empty() || is_blank(rest[0]) || rest[0] == '?') return -1;
+    }
+    return 2;
+  }
+  if (value[0] == '/' && (value.size() == 1 || value[1] != '/')) return 1;
+  return 2;
+}
+
 }  // namespace
 
 std::string relative_link(std::string_view from, std::string_view to) {
@@ -168,7 +241,7 @@ LinkRewriter::LinkRewriter(std::string page_url, std::string page_path, LinkLook
                            LinkMemo* memo)
     : page_path_(std::move(page_path)),
       lookup_(std::move(lookup)),
-      scanner_([this](StartTag& tag) { on_tag(tag); }),
+      scanner_([this](StartTag& tag) { on_tag(tag); }, may_link),
       memo_(memo) {
   set_base(std::move(page_url));
   if (const auto self = resolve_link(base_, "")) self_url_ = self->url;
@@ -177,31 +250,45 @@ LinkRewriter::LinkRewriter(std::string page_url, std::string page_path, LinkLook
 
 void LinkRewriter::set_base(std::string base) {
   base_ = std::move(base);
-  const std::string_view url = std::string_view(base_).substr(0, base_.find_first_of("?#"));
+  size_t cut = 0;
+  while (cut < base_.size() && base_[cut] != '?' && base_[cut] != '#') ++cut;
+  const std::string_view url = std::string_view(base_).substr(0, cut);
+  const size_t origin = origin_end(url);
   const std::string_view page = page_path_;
   const size_t page_folder = page.find_last_of("\\/");
-  context_ = hashed(page.substr(0, page_folder == std::string_view::npos ? 0 : page_folder),
-                    hashed(url.substr(0, url.rfind('/') + 1)));
+  const uint64_t page_hash =
+      hashed(page.substr(0, page_folder == std::string_view::npos ? 0 : page_folder));
+  const std::string_view depends_on[] = {"", url.substr(0, origin),
+                                         url.substr(0, std::max(origin, url.rfind('/') + 1))};
+  for (size_t form = 0; form < 3; ++form) {
+    MemoContext& c = contexts_[form];
+    c.any_page = hashed(depends_on[form], hashed(std::string_view(&"arf"[form], 1)));
+    c.this_page = (c.any_page ^ page_hash) * 0x9E3779B97F4A7C15ull;
+  }
 }
 
 std::optional<std::string> LinkRewriter::rewrite_value(std::string_view value) const {
-  // A value of a query or a fragment alone, or none, means something in this page only.
-  const bool memorable = memo_ != nullptr && !value.empty() && value[0] != '?' &&
-                         value.find('#') == std::string_view::npos;
+  const int form = memo_ == nullptr ? -1 : value_form(value);
   uint64_t target = 0;
-  if (!memorable) return rewrite(value, target);
-  const uint64_t key = hashed(value, context_);
-  const auto found = memo_->values.find(key);
-  if (found != memo_->values.end() && found->second.target != self_hash_) {
-    return found->second.value;
+  bool on_page = false;
+  if (form < 0) return rewrite(value, target, on_page);
+  const MemoContext& context = contexts_[form];
+  const uint64_t any_page = hashed(value, context.any_page);
+  const uint64_t this_page = (any_page ^ context.this_page) * 0x9E3779B97F4A7C15ull;
+  for (const uint64_t key : {any_page, this_page}) {
+    const auto found = memo_->values.find(key);
+    if (found != memo_->values.end() && found->second.target != self_hash_) {
+      return found->second.value;
+    }
   }
-  std::optional<std::string> result = rewrite(value, target);
+  std::optional<std::string> result = rewrite(value, target, on_page);
   if (memo_->values.size() >= LinkMemo::kMaxValues) memo_->values.clear();
-  if (target != self_hash_) memo_->values[key] = {target, result};
+  if (target != self_hash_) memo_->values[on_page ? this_page : any_page] = {target, result};
   return result;
 }
 
-std::optional<std::string> LinkRewriter::rewrite(std::string_view value, uint64_t& target) const {
+std::optional<std::string> LinkRewriter::rewrite(std::string_view value, uint64_t& target,
+                                                 bool& on_page) const {
   const std::optional<ResolvedLink> link = resolve_link(base_, value);
   if (!link) return std::nullopt;
   target = hashed(link->url);
@@ -212,6 +299,7 @@ std::optional<std::string> LinkRewriter::rewrite(std::string_view value, uint64_
                                             : lookup_ ? lookup_(link->url)
                                                       : std::nullopt;
     if (path) {
+      on_page = true;
       out = relative_link(page_path_, *path);
     } else {
       append_escaped(link->url, Escape::url, out);
@@ -237,9 +325,8 @@ void LinkRewriter::on_tag(StartTag& tag) {
     for (TagAttribute& a : tag.attributes) a.remove = equals_ignoring_case(a.name, "href");
     return;
   }
-  for (const LinkAttribute& link : kLinkAttributes) {
-    if (!equals_ignoring_case(tag.name, link.tag)) continue;
-    TagAttribute* a = tag.find(link.attribute);
+  if (const std::string_view attribute = link_attribute(tag.name); !attribute.empty()) {
+    TagAttribute* a = tag.find(attribute);
     if (a == nullptr || !a->has_value) return;
     if (std::optional<std::string> value = rewrite_value(a->value)) a->replace = std::move(value);
     return;
