@@ -41,8 +41,14 @@ size_t char_length(std::string_view s, size_t i) {
 void append_lower(std::string_view s, std::string& out) {
   const size_t start = out.size();
   out.append(s);
-  for (size_t i = 0; i < s.size(); i += char_length(s, i)) {
-    out[start + i] = static_cast<char>(ascii_lower(static_cast<unsigned char>(s[i])));
+  char* const lowered = &out[start];
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 'A' && c <= 'Z') {
+      lowered[i] = static_cast<char>(c + 32);
+    } else if (c >= 0x80 && char_length(s, i) == 2) {
+      ++i;
+    }
   }
 }
 
