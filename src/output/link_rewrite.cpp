@@ -10,13 +10,12 @@ namespace volari {
 
 namespace {
 
-// A tag name of up to 7 bytes as one number, letters in lower case, or 0.
+// A tag name of up to 7 bytes as one number, or 0. Each byte with its 0x20 bit set: a byte
+// then matches a lower case letter only when it is that letter in either case.
 constexpr uint64_t packed_name(std::string_view name) {
   if (name.size() > 7) return 0;
   uint64_t packed = name.size();
-  for (const char c : name) {
-    packed = packed << 8 | static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  }
+  for (const char c : name) packed = packed << 8 | (static_cast<unsigned char>(c) | 0x20);
   return packed;
 }
 
