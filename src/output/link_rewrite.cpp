@@ -218,6 +218,22 @@ int value_form(std::string_view value) {
   return 2;
 }
 
+// True when `value` resolves to the folder of the base URL followed by the value as it is:
+// nothing the browser would drop or decode, no scheme, host, fragment, folder of its own above
+// or dot segment.
+bool joins_plainly(std::string_view value) {
+  if (value.empty() || is_blank(value[0]) || is_blank(value.back())) return false;
+  if (value[0] == '.' || value[0] == '/' || value[0] == '?') return false;
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (c == ':' || c == '&' || c == '#' || c == '\t' || c == '\n' || c == '\r' ||
+        (c == '.' && value[i - 1] == '/')) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string relative_link(std::string_view from, std::string_view to) {
@@ -253,6 +269,15 @@ void LinkRewriter::set_base(std::string base) {
   while (cut < base_.size() && base_[cut] != '?' && base_[cut] != '#') ++cut;
   const std::string_view url = std::string_view(base_).substr(0, cut);
   const size_t origin = origin_end(url);
+  folder_url_.clear();
+  const std::string_view path = url.substr(origin);
+  if (path.find("/.") == std::string_view::npos && (path.empty() || path[0] != '.')) {
+    // Then no dot segment can come up where a plain name joins the folder.
+    if (auto probe = resolve_link(base_, "x"); probe && probe->url.back() == 'x') {
+      folder_url_ = std::move(probe->url);
+      folder_url_.pop_back();
+    }
+  }
   const std::string_view page = page_path_;
   const size_t page_folder = page.find_last_of("\\/");
   const uint64_t page_hash =
@@ -288,7 +313,14 @@ std::optional<std::string> LinkRewriter::rewrite_value(std::string_view value) c
 
 std::optional<std::string> LinkRewriter::rewrite(std::string_view value, uint64_t& target,
                                                  bool& on_page) const {
-  const std::optional<ResolvedLink> link = resolve_link(base_, value);
+  std::optional<ResolvedLink> link;
+  if (!folder_url_.empty() && joins_plainly(value)) {
+    link.emplace();
+    link->url.reserve(folder_url_.size() + value.size());
+    link->url.append(folder_url_).append(value);
+  } else {
+    link = resolve_link(base_, value);
+  }
   if (!link) return std::nullopt;
   target = hashed(link->url);
   std::string out;

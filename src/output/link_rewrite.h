@@ -73,6 +73,8 @@ class LinkRewriter {
   void set_base(std::string base);
 
   std::string base_;
+  // What resolve_link makes of the base URL's folder, when a plain name just joins it; or "".
+  std::string folder_url_;
   // For the memo, by the form of a value: what of the base URL it depends on, and that with the
   // folder of the page.
   struct MemoContext {
