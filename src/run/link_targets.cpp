@@ -42,17 +42,14 @@ uint64_t LinkTargets::loose_key(std::string_view url) {
   if (host.size() > 4 && same_ignoring_ascii_case(host.substr(0, 4), "www.")) host.remove_prefix(4);
   for (const char c : host) put(c);
   put('/');
-  size_t path_end = host_end;
-  while (path_end < n && url[path_end] != '?' && url[path_end] != '#') ++path_end;
-  const std::string_view path = url.substr(host_end, path_end - host_end);
-  for (size_t i = 0; i < path.size(); ++i) {
-    const int high = path[i] == '%' && i + 2 < path.size() ? hex_digit(path[i + 1]) : -1;
-    const int low = high >= 0 ? hex_digit(path[i + 2]) : -1;
+  for (size_t i = host_end; i < n && url[i] != '?' && url[i] != '#'; ++i) {
+    const int high = url[i] == '%' && i + 2 < n ? hex_digit(url[i + 1]) : -1;
+    const int low = high >= 0 ? hex_digit(url[i + 2]) : -1;
     if (low >= 0) {
       put(static_cast<char>(high * 16 + low));
       i += 2;
     } else {
-      put(path[i]);
+      put(url[i]);
     }
   }
   return hash;
