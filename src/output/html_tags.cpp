@@ -12,7 +12,7 @@ bool is_blank(char c) {
 }
 // Bytes that end names and values in a tag, one bit a kind: a lookup is cheaper than four
 // comparisons, and tags make up much of a page.
-enum : unsigned char { kBlank = 1, kSlash = 2, kClose = 4, kEquals = 8 };
+enum : unsigned char { kBlank = 1, kSlash = 2, kClose = 4, kEquals = 8, kQuote = 16 };
 struct ByteKinds {
   unsigned char of[256] = {};
   constexpr ByteKinds() {
@@ -20,6 +20,7 @@ struct ByteKinds {
     of['/'] = kSlash;
     of['>'] = kClose;
     of['='] = kEquals;
+    of['"'] = of['\''] = kQuote;
   }
 };
 constexpr ByteKinds kByteKinds;
@@ -97,6 +98,15 @@ size_t parse_attributes(std::string_view s, size_t i, StartTag* tag) {
   }
 }
 
+// The length of the start tag at the beginning of `s`, whose name ends at s[i], as
+// parse_attributes gives it.
+size_t tag_length(std::string_view s, size_t i) {
+  // Only a quote after '=' hides a '>', so without one the first '>' ends the tag.
+  const size_t k = skip(s, i, kClose | kQuote, true);
+  if (k >= s.size()) return 0;
+  return s[k] == '>' ? k + 1 : parse_attributes(s, i, nullptr);
+}
+
 bool edited(const StartTag& tag) {
   if (tag.remove) return true;
   for (const TagAttribute& a : tag.attributes) {
@@ -163,7 +173,8 @@ size_t TagScanner::scan(std::string_view d, std::string& out) {
         tag_.attributes.clear();
         tag_.remove = false;
         tag_.name = name;
-        const size_t len = parse_attributes(rest, name_end, seen ? &tag_ : nullptr);
+        const size_t len =
+            seen ? parse_attributes(rest, name_end, &tag_) : tag_length(rest, name_end);
         if (len == 0) return flush(lt);
         if (seen) {
           on_tag_(tag_);

@@ -19,9 +19,9 @@ constexpr uint64_t packed_name(std::string_view name) {
   return packed;
 }
 
-// The attribute of tag `name` that holds a link, or "".
-std::string_view link_attribute(std::string_view name) {
-  switch (packed_name(name)) {
+// The attribute of a tag (its packed_name) that holds a link, or "".
+std::string_view link_attribute(uint64_t packed) {
+  switch (packed) {
     case packed_name("a"):
     case packed_name("area"):
     case packed_name("link"):
@@ -46,8 +46,9 @@ std::string_view link_attribute(std::string_view name) {
 
 // The tags on_tag looks at.
 bool may_link(std::string_view tag) {
-  return !link_attribute(tag).empty() || equals_ignoring_case(tag, "base") ||
-         equals_ignoring_case(tag, "meta");
+  static constexpr uint64_t kBase = packed_name("base"), kMeta = packed_name("meta");
+  const uint64_t packed = packed_name(tag);
+  return packed == kBase || packed == kMeta || !link_attribute(packed).empty();
 }
 
 // How a text is written into a link: a path in the copy ('\' separating names), the fragment,
@@ -65,7 +66,7 @@ void append_percent(unsigned char c, std::string& out, const char* mark = "%") {
   out += kHex[c & 15];
 }
 
-bool is_name_safe(unsigned char c) {
+constexpr bool is_name_safe(unsigned char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
   switch (c) {
     case '-':
@@ -91,9 +92,22 @@ bool is_name_safe(unsigned char c) {
 
 // Printable ASCII that neither HTML nor a browser would read otherwise ('\' is a separator
 // to browsers of today).
-bool is_url_safe(unsigned char c) {
+constexpr bool is_url_safe(unsigned char c) {
   return c > ' ' && c < 0x7F && c != '"' && c != '<' && c != '>' && c != '&' && c != '\\';
 }
+
+// Both of the above for every byte, looked up in the loops over every byte of a link.
+struct SafeBytes {
+  enum : unsigned char { kName = 1, kUrl = 2 };
+  unsigned char of[256] = {};
+  constexpr SafeBytes() {
+    for (int c = 0; c < 256; ++c) {
+      of[c] = static_cast<unsigned char>((is_name_safe(static_cast<unsigned char>(c)) ? kName : 0) |
+                                         (is_url_safe(static_cast<unsigned char>(c)) ? kUrl : 0));
+    }
+  }
+};
+constexpr SafeBytes kSafeBytes;
 
 void append_escaped(std::string_view text, Escape how, std::string& out) {
   std::string utf8;
@@ -107,11 +121,8 @@ void append_escaped(std::string_view text, Escape how, std::string& out) {
   }
   for (size_t i = 0; i < text.size(); ++i) {
     const size_t run = i;
-    if (how == Escape::path) {
-      while (i < text.size() && is_name_safe(static_cast<unsigned char>(text[i]))) ++i;
-    } else {
-      while (i < text.size() && is_url_safe(static_cast<unsigned char>(text[i]))) ++i;
-    }
+    const unsigned char safe = how == Escape::path ? SafeBytes::kName : SafeBytes::kUrl;
+    while (i < text.size() && (kSafeBytes.of[static_cast<unsigned char>(text[i])] & safe) != 0) ++i;
     out.append(text.substr(run, i - run));
     if (i == text.size()) break;
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -356,7 +367,8 @@ void LinkRewriter::on_tag(StartTag& tag) {
     for (TagAttribute& a : tag.attributes) a.remove = equals_ignoring_case(a.name, "href");
     return;
   }
-  if (const std::string_view attribute = link_attribute(tag.name); !attribute.empty()) {
+  if (const std::string_view attribute = link_attribute(packed_name(tag.name));
+      !attribute.empty()) {
     TagAttribute* a = tag.find(attribute);
     if (a == nullptr || !a->has_value) return;
     if (std::optional<std::string> value = rewrite_value(a->value)) a->replace = std::move(value);
