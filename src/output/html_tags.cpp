@@ -26,7 +26,8 @@ struct ByteKinds {
 constexpr ByteKinds kByteKinds;
 // The first byte from s[i] that is of one of the `kinds` (or with `stop` false: of none), or
 // the size of `s`.
-size_t skip(std::string_view s, size_t i, unsigned char kinds, bool stop) {
+template <unsigned char kinds, bool stop>
+size_t skip(std::string_view s, size_t i) {
   while (i < s.size() && ((kByteKinds.of[static_cast<unsigned char>(s[i])] & kinds) != 0) != stop) {
     ++i;
   }
@@ -49,7 +50,7 @@ bool is_raw_text(std::string_view name) {
 
 // The end of the name of the start tag at the beginning of `s` ("<" and a letter).
 size_t tag_name_end(std::string_view s) {
-  return skip(s, 1, kBlank | kSlash | kClose, true);
+  return skip<kBlank | kSlash | kClose, true>(s, 1);
 }
 
 // Reads the attributes of the start tag at the beginning of `s` from s[i], the end of its name,
@@ -58,18 +59,18 @@ size_t tag_name_end(std::string_view s) {
 size_t parse_attributes(std::string_view s, size_t i, StartTag* tag) {
   for (;;) {
     const size_t lead = i;
-    i = skip(s, i, kBlank | kSlash, false);
+    i = skip<kBlank | kSlash, false>(s, i);
     if (i >= s.size()) return 0;
     if (s[i] == '>') return i + 1;
     const size_t name_begin = i;  // a name may begin with '='
-    i = skip(s, i + 1, kBlank | kSlash | kClose | kEquals, true);
+    i = skip<kBlank | kSlash | kClose | kEquals, true>(s, i + 1);
     const size_t name_end = i;
-    size_t j = skip(s, i, kBlank, false);
+    size_t j = skip<kBlank, false>(s, i);
     if (j >= s.size()) return 0;
     size_t value_begin = 0;
     size_t value_end = 0;
     if (s[j] == '=') {
-      j = skip(s, j + 1, kBlank, false);
+      j = skip<kBlank, false>(s, j + 1);
       if (j >= s.size()) return 0;
       value_begin = j;
       if (s[j] == '"' || s[j] == '\'') {
@@ -78,7 +79,7 @@ size_t parse_attributes(std::string_view s, size_t i, StartTag* tag) {
         value_end = close;
         i = close + 1;
       } else {
-        const size_t k = skip(s, j, kBlank | kClose, true);
+        const size_t k = skip<kBlank | kClose, true>(s, j);
         if (k >= s.size()) return 0;
         value_end = i = k;
       }
@@ -102,7 +103,7 @@ size_t parse_attributes(std::string_view s, size_t i, StartTag* tag) {
 // parse_attributes gives it.
 size_t tag_length(std::string_view s, size_t i) {
   // Only a quote after '=' hides a '>', so without one the first '>' ends the tag.
-  const size_t k = skip(s, i, kClose | kQuote, true);
+  const size_t k = skip<kClose | kQuote, true>(s, i);
   if (k >= s.size()) return 0;
   return s[k] == '>' ? k + 1 : parse_attributes(s, i, nullptr);
 }
@@ -110,7 +111,7 @@ size_t tag_length(std::string_view s, size_t i) {
 bool edited(const StartTag& tag) {
   if (tag.remove) return true;
   for (const TagAttribute& a : tag.attributes) {
-    if (a.remove || a.replace) return true;
+    if (a.remove || a.replace || a.replace_kept != nullptr) return true;
   }
   return false;
 }
@@ -250,11 +251,11 @@ void TagScanner::write_tag(std::string_view bytes, std::string& out) const {
   for (const TagAttribute& a : tag_.attributes) {
     if (a.remove) {
       out.append(bytes.substr(pos, a.lead - pos));
-    } else if (a.replace) {
+    } else if (a.replace || a.replace_kept != nullptr) {
       const size_t at = a.has_value ? a.value_begin : a.name_end;
       out.append(bytes.substr(pos, at - pos));
       out += a.has_value ? "\"" : "=\"";
-      std::string_view value = *a.replace;
+      std::string_view value = a.replace ? *a.replace : *a.replace_kept;
       for (size_t quote; (quote = value.find('"')) != std::string_view::npos;) {
         out.append(value.substr(0, quote));
         out += "&quot;";

@@ -29,6 +29,8 @@ struct TagAttribute {
   // Edits: `replace` is written in double quotes in place of the value ('"' in it as "&quot;",
   // nothing else escaped); `remove` leaves out the attribute and the blanks before it.
   std::optional<std::string> replace;
+  // As `replace`, a text kept by the caller until the tag is written (no copy for every link).
+  const std::string* replace_kept = nullptr;
   bool remove = false;
   // Where it lies in the tag's bytes: blanks before it, name end, value as written (quotes
   // included), end.

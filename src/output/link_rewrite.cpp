@@ -303,10 +303,17 @@ void LinkRewriter::set_base(std::string base) {
 }
 
 std::optional<std::string> LinkRewriter::rewrite_value(std::string_view value) const {
+  std::optional<std::string> fresh;
+  const std::optional<std::string>& result = find_or_rewrite(value, fresh);
+  return &result == &fresh ? std::move(fresh) : result;
+}
+
+const std::optional<std::string>& LinkRewriter::find_or_rewrite(
+    std::string_view value, std::optional<std::string>& fresh) const {
   const int form = memo_ == nullptr ? -1 : value_form(value);
   uint64_t target = 0;
   bool on_page = false;
-  if (form < 0) return rewrite(value, target, on_page);
+  if (form < 0) return fresh = rewrite(value, target, on_page);
   const MemoContext& context = contexts_[form];
   const uint64_t any_page = hashed(value, context.any_page);
   const uint64_t this_page = (any_page ^ context.this_page) * 0x9E3779B97F4A7C15ull;
@@ -316,10 +323,12 @@ std::optional<std::string> LinkRewriter::rewrite_value(std::string_view value) c
       return found->second.value;
     }
   }
-  std::optional<std::string> result = rewrite(value, target, on_page);
+  fresh = rewrite(value, target, on_page);
+  if (target == self_hash_) return fresh;
   if (memo_->values.size() >= LinkMemo::kMaxValues) memo_->values.clear();
-  if (target != self_hash_) memo_->values[on_page ? this_page : any_page] = {target, result};
-  return result;
+  LinkMemo::Value& kept = memo_->values[on_page ? this_page : any_page];
+  kept = {target, std::move(fresh)};
+  return kept.value;
 }
 
 std::optional<std::string> LinkRewriter::rewrite(std::string_view value, uint64_t& target,
@@ -371,7 +380,15 @@ void LinkRewriter::on_tag(StartTag& tag) {
       !attribute.empty()) {
     TagAttribute* a = tag.find(attribute);
     if (a == nullptr || !a->has_value) return;
-    if (std::optional<std::string> value = rewrite_value(a->value)) a->replace = std::move(value);
+    std::optional<std::string> fresh;
+    const std::optional<std::string>& value = find_or_rewrite(a->value, fresh);
+    if (!value) return;
+    if (&value == &fresh) {
+      kept_ = std::move(*fresh);
+      a->replace_kept = &kept_;
+    } else {
+      a->replace_kept = &*value;  // the memo keeps it at least until the next link
+    }
     return;
   }
   if (!equals_ignoring_case(tag.name, "meta")) return;

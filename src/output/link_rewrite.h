@@ -69,6 +69,9 @@ class LinkRewriter {
 
  private:
   void on_tag(StartTag& tag);
+  // As rewrite_value: the memo's copy, or `fresh` when the memo keeps none.
+  const std::optional<std::string>& find_or_rewrite(std::string_view value,
+                                                    std::optional<std::string>& fresh) const;
   std::optional<std::string> rewrite(std::string_view value, uint64_t& target, bool& on_page) const;
   void set_base(std::string base);
 
@@ -87,6 +90,7 @@ class LinkRewriter {
   LinkLookup lookup_;
   TagScanner scanner_;
   LinkMemo* memo_;
+  std::string kept_;  // the new link of the tag being written when the memo keeps none
 };
 
 }  // namespace volari
