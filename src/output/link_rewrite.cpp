@@ -19,36 +19,55 @@ constexpr uint64_t packed_name(std::string_view name) {
   return packed;
 }
 
-// The attribute of a tag (its packed_name) that holds a link, or "".
-std::string_view link_attribute(uint64_t packed) {
-  switch (packed) {
-    case packed_name("a"):
-    case packed_name("area"):
-    case packed_name("link"):
-      return "href";
-    case packed_name("img"):
-    case packed_name("frame"):
-    case packed_name("iframe"):
-    case packed_name("script"):
-    case packed_name("embed"):
-    case packed_name("input"):
-      return "src";
-    case packed_name("body"):
-    case packed_name("table"):
-    case packed_name("tr"):
-    case packed_name("td"):
-    case packed_name("th"):
-      return "background";
-    default:
-      return "";
+struct LinkTag {
+  uint64_t packed = 0;         // packed_name
+  std::string_view attribute;  // that holds a link; "" for BASE and META, which on_tag reads
+};
+constexpr LinkTag kLinkTags[] = {{packed_name("a"), "href"},
+                                 {packed_name("area"), "href"},
+                                 {packed_name("link"), "href"},
+                                 {packed_name("img"), "src"},
+                                 {packed_name("frame"), "src"},
+                                 {packed_name("iframe"), "src"},
+                                 {packed_name("script"), "src"},
+                                 {packed_name("embed"), "src"},
+                                 {packed_name("input"), "src"},
+                                 {packed_name("body"), "background"},
+                                 {packed_name("table"), "background"},
+                                 {packed_name("tr"), "background"},
+                                 {packed_name("td"), "background"},
+                                 {packed_name("th"), "background"},
+                                 {packed_name("base"), ""},
+                                 {packed_name("meta"), ""}};
+
+// The tags by a multiplicative hash of their packed names that gives each its own slot: one
+// look for every tag of every page.
+constexpr size_t link_tag_slot(uint64_t packed) {
+  return static_cast<size_t>((packed * 0x8DED3C9691EB79FBull) >> 59);
+}
+struct LinkTagSlots {
+  LinkTag of[32] = {};
+  bool distinct = true;
+  constexpr LinkTagSlots() {
+    for (const LinkTag& tag : kLinkTags) {
+      LinkTag& slot = of[link_tag_slot(tag.packed)];
+      distinct = distinct && slot.packed == 0;
+      slot = tag;
+    }
   }
+};
+constexpr LinkTagSlots kLinkTagSlots;
+static_assert(kLinkTagSlots.distinct, "two tags in one slot: choose another factor");
+
+// The tag of that name (any case) on_tag looks at, or null.
+const LinkTag* link_tag(std::string_view name) {
+  const uint64_t packed = packed_name(name);
+  const LinkTag& tag = kLinkTagSlots.of[link_tag_slot(packed)];
+  return packed != 0 && tag.packed == packed ? &tag : nullptr;
 }
 
-// The tags on_tag looks at.
 bool may_link(std::string_view tag) {
-  static constexpr uint64_t kBase = packed_name("base"), kMeta = packed_name("meta");
-  const uint64_t packed = packed_name(tag);
-  return packed == kBase || packed == kMeta || !link_attribute(packed).empty();
+  return link_tag(tag) != nullptr;
 }
 
 // How a text is written into a link: a path in the copy ('\' separating names), the fragment,
@@ -376,9 +395,8 @@ void LinkRewriter::on_tag(StartTag& tag) {
     for (TagAttribute& a : tag.attributes) a.remove = equals_ignoring_case(a.name, "href");
     return;
   }
-  if (const std::string_view attribute = link_attribute(packed_name(tag.name));
-      !attribute.empty()) {
-    TagAttribute* a = tag.find(attribute);
+  if (const LinkTag* link = link_tag(tag.name); link != nullptr && !link->attribute.empty()) {
+    TagAttribute* a = tag.find(link->attribute);
     if (a == nullptr || !a->has_value) return;
     std::optional<std::string> fresh;
     const std::optional<std::string>& value = find_or_rewrite(a->value, fresh);
