@@ -1,5 +1,7 @@
 #include "run/link_targets.h"
 
+#include <algorithm>
+
 #include "mapping/map_url.h"
 #include "support/sjis.h"
 
@@ -18,11 +20,11 @@ int hex_digit(char c) {
 }  // namespace
 
 uint64_t LinkTargets::loose_key(std::string_view url) {
+  // Plain loops over the bytes: this runs for every link a page has that the memo does not know.
   uint64_t hash = kFnvBasis;
-  const auto put = [&hash](char c) {
-    hash = (hash ^ static_cast<unsigned char>(ascii_lower(c))) * kFnvPrime;
+  const auto put = [&hash](unsigned char c) {
+    hash = (hash ^ (c >= 'A' && c <= 'Z' ? c + 32u : c)) * kFnvPrime;
   };
-  // Plain loops: find_first_of calls memchr once a byte, and this runs for every link.
   const size_t n = url.size();
   size_t at = 0;
   for (size_t i = 0; i + 1 < n; ++i) {
@@ -32,24 +34,32 @@ uint64_t LinkTargets::loose_key(std::string_view url) {
     }
   }
   size_t host_end = at;
-  while (host_end < n && url[host_end] != '/' && url[host_end] != '?' && url[host_end] != '#') {
-    ++host_end;
+  size_t host_begin = at;  // after the last '@'
+  size_t port = std::string_view::npos;
+  for (; host_end < n; ++host_end) {
+    const char c = url[host_end];
+    if (c == '/' || c == '?' || c == '#') break;
+    if (c == '@') {
+      host_begin = host_end + 1;
+      port = std::string_view::npos;
+    } else if (c == ':' && port == std::string_view::npos) {
+      port = host_end;
+    }
   }
-  std::string_view host = url.substr(at, host_end - at);
-  const size_t user = host.rfind('@');
-  if (user != std::string_view::npos) host.remove_prefix(user + 1);
-  host = host.substr(0, host.find(':'));
+  std::string_view host = url.substr(host_begin, std::min(port, host_end) - host_begin);
   if (host.size() > 4 && same_ignoring_ascii_case(host.substr(0, 4), "www.")) host.remove_prefix(4);
-  for (const char c : host) put(c);
+  for (const char c : host) put(static_cast<unsigned char>(c));
   put('/');
-  for (size_t i = host_end; i < n && url[i] != '?' && url[i] != '#'; ++i) {
-    const int high = url[i] == '%' && i + 2 < n ? hex_digit(url[i + 1]) : -1;
+  for (size_t i = host_end; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(url[i]);
+    if (c == '?' || c == '#') break;
+    const int high = c == '%' && i + 2 < n ? hex_digit(url[i + 1]) : -1;
     const int low = high >= 0 ? hex_digit(url[i + 2]) : -1;
     if (low >= 0) {
-      put(static_cast<char>(high * 16 + low));
+      put(static_cast<unsigned char>(high * 16 + low));
       i += 2;
     } else {
-      put(url[i]);
+      put(c);
     }
   }
   return hash;
