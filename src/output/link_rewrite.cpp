@@ -1,6 +1,7 @@
 #include "output/link_rewrite.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "mapping/url_resolve.h"
@@ -164,9 +165,29 @@ void append_escaped(std::string_view text, Escape how, std::string& out) {
   }
 }
 
-uint64_t hashed(std::string_view text, uint64_t hash = 14695981039346656037ull) {
-  for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-  return hash;
+// A 64-bit hash of `text` going on from `hash`, eight bytes a step (the rounds and the final
+// mix of xxHash64): the memo hashes every link of every page.
+uint64_t hashed(std::string_view text, uint64_t hash = 0x9E3779B185EBCA87ull) {
+  constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull, kPrime2 = 0xC2B2AE3D27D4EB4Full;
+  const auto round = [&hash](uint64_t word) {
+    hash += word * kPrime2;
+    hash = (hash << 31 | hash >> 33) * kPrime1;
+  };
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, text.data() + i, 8);
+    round(word);
+  }
+  uint64_t tail = 0;
+  if (i < text.size()) std::memcpy(&tail, text.data() + i, text.size() - i);
+  round(tail);
+  round(text.size());
+  hash ^= hash >> 33;
+  hash *= kPrime2;
+  hash ^= hash >> 29;
+  hash *= 0x165667B19E3779F9ull;
+  return hash ^ (hash >> 32);
 }
 
 size_t char_length(std::string_view s, size_t i) {
