@@ -392,6 +392,10 @@ std::optional<std::string> LinkRewriter::rewrite(std::string_view value, uint64_
     if (path) {
       on_page = true;
       out = relative_link(page_path_, *path);
+    } else if (std::all_of(link->url.begin(), link->url.end(), [](char c) {
+                 return (kSafeBytes.of[static_cast<unsigned char>(c)] & SafeBytes::kUrl) != 0;
+               })) {
+      out = std::move(link->url);  // nothing to escape: the usual absolute link
     } else {
       append_escaped(link->url, Escape::url, out);
     }
