@@ -10,7 +10,7 @@ namespace volari {
 namespace {
 
 struct UrlParts {
-  std::string scheme;  // lower case; empty for a relative reference
+  std::string_view scheme;  // as written; empty for a relative reference
   bool has_authority = false;
   std::string_view authority;
   std::string_view path;
@@ -41,13 +41,32 @@ size_t char_length(std::string_view s, size_t i) {
 void append_lower(std::string_view s, std::string& out) {
   const size_t start = out.size();
   out.append(s);
-  for (size_t i = 0; i < s.size(); i += char_length(s, i)) {
-    out[start + i] = static_cast<char>(ascii_lower(static_cast<unsigned char>(s[i])));
+  char* const lowered = &out[start];
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 'A' && c <= 'Z') {
+      lowered[i] = static_cast<char>(c + 32);
+    } else if (c >= 0x80 && char_length(s, i) == 2) {
+      ++i;
+    }
   }
 }
 
-bool is_hierarchical(const std::string& scheme) {
-  return scheme == "http" || scheme == "https" || scheme == "ftp" || scheme == "file";
+// Schemes are ASCII letters, digits and "+-.".
+bool same_scheme(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (ascii_lower(static_cast<unsigned char>(a[i])) !=
+        ascii_lower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool is_hierarchical(std::string_view scheme) {
+  return same_scheme(scheme, "http") || same_scheme(scheme, "https") ||
+         same_scheme(scheme, "ftp") || same_scheme(scheme, "file");
 }
 
 // Decoded value of "&#38;", "&#x26;" and the like at s[i], or -1.
@@ -82,7 +101,7 @@ UrlParts parse(std::string_view s) {
       ++i;
     }
     if (i < s.size() && s[i] == ':') {
-      append_lower(s.substr(0, i), p.scheme);
+      p.scheme = s.substr(0, i);
       s.remove_prefix(i + 1);
     }
   }
@@ -99,12 +118,18 @@ UrlParts parse(std::string_view s) {
   return p;
 }
 
-// Removes "." and ".." segments (RFC 3986 5.2.4); ".." at the root stays at the root.
-std::string remove_dot_segments(std::string_view in) {
+// Appends `in` without its "." and ".." segments (RFC 3986 5.2.4) to `out`; ".." at the root
+// stays at the root.
+void append_without_dot_segments(std::string_view in, std::string& out) {
   if (in.find("/.") == std::string_view::npos && (in.empty() || in[0] != '.')) {
-    return std::string(in);
+    out.append(in);
+    return;
   }
-  std::string out;
+  const size_t start = out.size();
+  const auto up = [&out, start] {
+    const size_t slash = out.rfind('/');
+    out.erase(slash == std::string::npos || slash < start ? start : slash);
+  };
   while (!in.empty()) {
     if (in.substr(0, 3) == "../") {
       in.remove_prefix(3);
@@ -115,8 +140,7 @@ std::string remove_dot_segments(std::string_view in) {
       if (in.empty()) out += '/';
     } else if (in.substr(0, 4) == "/../" || in == "/..") {
       in.remove_prefix(3);
-      const size_t slash = out.rfind('/');
-      out.erase(slash == std::string::npos ? 0 : slash);
+      up();
       if (in.empty()) out += '/';
     } else if (in == "." || in == "..") {
       in = {};
@@ -126,27 +150,26 @@ std::string remove_dot_segments(std::string_view in) {
       in.remove_prefix(std::min(next, in.size()));
     }
   }
-  return out;
 }
 
-// The value as browsers take it: outer blanks trimmed, tabs and line breaks dropped.
-std::string clean_value(std::string_view raw) {
+// The value as browsers take it: outer blanks trimmed, tabs and line breaks dropped; in
+// `storage` when it differs from `raw`.
+std::string_view clean_value(std::string_view raw, std::string& storage) {
   bool plain = raw.empty() || (!is_html_blank(raw.front()) && !is_html_blank(raw.back()));
   for (size_t i = 0; plain && i < raw.size(); ++i) {
     plain = raw[i] != '&' && raw[i] != '\t' && raw[i] != '\n' && raw[i] != '\r';
   }
-  if (plain) return std::string(raw);
+  if (plain) return raw;
   const std::string decoded = decode_amp_entities(raw);
   size_t b = 0;
   size_t e = decoded.size();
   while (b < e && is_html_blank(static_cast<unsigned char>(decoded[b]))) ++b;
   while (e > b && is_html_blank(static_cast<unsigned char>(decoded[e - 1]))) --e;
-  std::string out;
-  out.reserve(e - b);
+  storage.reserve(e - b);
   for (size_t i = b; i < e; ++i) {
-    if (decoded[i] != '\t' && decoded[i] != '\n' && decoded[i] != '\r') out += decoded[i];
+    if (decoded[i] != '\t' && decoded[i] != '\n' && decoded[i] != '\r') storage += decoded[i];
   }
-  return out;
+  return storage;
 }
 
 }  // namespace
@@ -174,45 +197,25 @@ std::string decode_amp_entities(std::string_view value) {
 
 std::optional<ResolvedLink> resolve_link(std::string_view base, std::string_view value) {
   ResolvedLink result;
-  std::string ref = clean_value(value);
+  std::string storage;
+  std::string_view ref = clean_value(value, storage);
   const size_t hash = ref.find('#');
-  if (hash != std::string::npos) {
-    result.fragment = ref.substr(hash);
-    ref.erase(hash);
+  if (hash != std::string_view::npos) {
+    result.fragment.assign(ref.substr(hash));
+    ref = ref.substr(0, hash);
   }
   UrlParts r = parse(ref);
   const UrlParts b = parse(base.substr(0, base.find('#')));
   if (!r.scheme.empty() && !is_hierarchical(r.scheme)) return std::nullopt;
-  if (r.scheme == b.scheme && !r.has_authority) r.scheme.clear();
+  if (!r.has_authority && same_scheme(r.scheme, b.scheme)) r.scheme = {};
+  const bool own = !r.scheme.empty() || r.has_authority;
+  if (!own && (b.scheme.empty() || !is_hierarchical(b.scheme))) return std::nullopt;
 
-  UrlParts t;
-  std::string path;
-  if (!r.scheme.empty() || r.has_authority) {
-    t = r;
-    path = remove_dot_segments(r.path);
-  } else {
-    t = b;
-    if (b.scheme.empty() || !is_hierarchical(b.scheme)) return std::nullopt;
-    if (r.path.empty()) {
-      path = std::string(b.path);
-      if (!r.query.empty()) t.query = r.query;
-    } else {
-      t.query = r.query;
-      if (r.path[0] == '/') {
-        path = remove_dot_segments(r.path);
-      } else {
-        const size_t slash = b.path.rfind('/');
-        std::string merged = b.has_authority && b.path.empty() ? "/" : "";
-        if (slash != std::string_view::npos) merged.append(b.path.substr(0, slash + 1));
-        merged.append(r.path);
-        path = remove_dot_segments(merged);
-      }
-    }
-  }
-  if (t.scheme.empty()) t.scheme = b.scheme;
-
+  const UrlParts& t = own ? r : b;
   std::string& url = result.url;
-  url = t.scheme + ':';
+  url.reserve(base.size() + ref.size() + 2);
+  append_lower(t.scheme.empty() ? b.scheme : t.scheme, url);
+  url += ':';
   if (t.has_authority) {
     url += "//";
     const size_t at = t.authority.rfind('@');
@@ -220,8 +223,32 @@ std::optional<ResolvedLink> resolve_link(std::string_view base, std::string_view
     url.append(t.authority.substr(0, host));
     append_lower(t.authority.substr(host), url);
   }
-  url += path;
-  url.append(t.query);
+  std::string_view query = r.query;
+  if (own || (!r.path.empty() && r.path[0] == '/')) {
+    append_without_dot_segments(r.path, url);
+  } else if (r.path.empty()) {
+    url.append(b.path);
+    if (r.query.empty()) query = b.query;
+  } else {
+    const size_t slash = b.path.rfind('/');
+    const std::string_view folder =
+        slash == std::string_view::npos ? std::string_view() : b.path.substr(0, slash + 1);
+    const bool root = b.has_authority && b.path.empty();
+    if (r.path[0] != '.' && r.path.find("/.") == std::string_view::npos &&
+        folder.find("/.") == std::string_view::npos &&
+        (root || folder.empty() || folder[0] != '.')) {
+      // No dot segment anywhere in the merged path.
+      if (root) url += '/';
+      url.append(folder);
+      url.append(r.path);
+    } else {
+      std::string merged = root ? "/" : "";
+      merged.append(folder);
+      merged.append(r.path);
+      append_without_dot_segments(merged, url);
+    }
+  }
+  url.append(query);
   return result;
 }
 

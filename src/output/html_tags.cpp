@@ -10,12 +10,41 @@ namespace {
 bool is_blank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
+
+// Bytes that end names and values in a tag, one bit a kind: a lookup is cheaper than four
+// comparisons, and tags make up much of a page.
+enum : unsigned char { kBlank = 1, kSlash = 2, kClose = 4, kEquals = 8, kQuote = 16 };
+struct ByteKinds {
+  unsigned char of[256] = {};
+  constexpr ByteKinds() {
+    set(" \t\n\r\f", kBlank);
+    set("/", kSlash);
+    set(">", kClose);
+    set("=", kEquals);
+    set("\"'", kQuote);
+  }
+  constexpr void set(std::string_view bytes, unsigned char kind) {
+    for (const char c : bytes) of[static_cast<unsigned char>(c)] = kind;
+  }
+};
+constexpr ByteKinds kByteKinds;
+// The first byte from s[i] that is of one of the `kinds` (or with `stop` false: of none), or
+// the size of `s`.
+template <unsigned char kinds, bool stop>
+size_t skip(std::string_view s, size_t i) {
+  while (i < s.size() && ((kByteKinds.of[static_cast<unsigned char>(s[i])] & kinds) != 0) != stop) {
+    ++i;
+  }
+  return i;
+}
+
 bool is_alpha(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 // Elements whose contents are text to the browser, never tags.
 bool is_raw_text(std::string_view name) {
+  if (name.size() < 3 || name.size() > 8) return false;
   static constexpr std::string_view kRawText[] = {"script", "style", "xmp", "textarea"};
   for (const std::string_view raw : kRawText) {
     if (equals_ignoring_case(name, raw)) return true;
@@ -23,48 +52,72 @@ bool is_raw_text(std::string_view name) {
   return false;
 }
 
-// Parses the start tag at the beginning of `s` ("<" and a letter) into `tag`; its length in
-// bytes, or 0 when `s` ends before the tag does.
-size_t parse_start_tag(std::string_view s, StartTag& tag) {
-  tag.attributes.clear();
-  tag.remove = false;
-  size_t i = 1;
-  while (i < s.size() && !is_blank(s[i]) && s[i] != '/' && s[i] != '>') ++i;
-  tag.name = s.substr(1, i - 1);
+// The end of the name of the start tag at the beginning of `s` ("<" and a letter).
+size_t tag_name_end(std::string_view s) {
+  return skip<kBlank | kSlash | kClose, true>(s, 1);
+}
+
+// Reads the attributes of the start tag at the beginning of `s` from s[i], the end of its name,
+// into `tag` when it is not null; the tag's length in bytes, or 0 when `s` ends before the tag
+// does.
+size_t parse_attributes(std::string_view s, size_t i, StartTag* tag) {
   for (;;) {
     const size_t lead = i;
-    while (i < s.size() && (is_blank(s[i]) || s[i] == '/')) ++i;
+    i = skip<kBlank | kSlash, false>(s, i);
     if (i >= s.size()) return 0;
     if (s[i] == '>') return i + 1;
-    TagAttribute& a = tag.attributes.emplace_back();
-    a.lead = lead;
-    const size_t name_begin = i++;  // a name may begin with '='
-    while (i < s.size() && !is_blank(s[i]) && s[i] != '/' && s[i] != '>' && s[i] != '=') ++i;
-    a.name = s.substr(name_begin, i - name_begin);
-    a.name_end = a.end = i;
-    size_t j = i;
-    while (j < s.size() && is_blank(s[j])) ++j;
+    const size_t name_begin = i;  // a name may begin with '='
+    i = skip<kBlank | kSlash | kClose | kEquals, true>(s, i + 1);
+    const size_t name_end = i;
+    size_t j = skip<kBlank, false>(s, i);
     if (j >= s.size()) return 0;
-    if (s[j] != '=') continue;
-    ++j;
-    while (j < s.size() && is_blank(s[j])) ++j;
-    if (j >= s.size()) return 0;
-    a.has_value = true;
-    a.value_begin = j;
-    if (s[j] == '"' || s[j] == '\'') {
-      const size_t close = s.find(s[j], j + 1);
-      if (close == std::string_view::npos) return 0;
-      a.value = s.substr(j + 1, close - j - 1);
-      a.end = close + 1;
-    } else {
-      size_t k = j;
-      while (k < s.size() && !is_blank(s[k]) && s[k] != '>') ++k;
-      if (k >= s.size()) return 0;
-      a.value = s.substr(j, k - j);
-      a.end = k;
+    size_t value_begin = 0;
+    size_t value_end = 0;
+    if (s[j] == '=') {
+      j = skip<kBlank, false>(s, j + 1);
+      if (j >= s.size()) return 0;
+      value_begin = j;
+      if (s[j] == '"' || s[j] == '\'') {
+        const size_t close = s.find(s[j], j + 1);
+        if (close == std::string_view::npos) return 0;
+        value_end = close;
+        i = close + 1;
+      } else {
+        const size_t k = skip<kBlank | kClose, true>(s, j);
+        if (k >= s.size()) return 0;
+        value_end = i = k;
+      }
     }
-    i = a.end;
+    if (tag == nullptr) continue;
+    TagAttribute& a = tag->attributes.emplace_back();
+    a.lead = lead;
+    a.name = s.substr(name_begin, name_end - name_begin);
+    a.name_end = name_end;
+    a.end = i;
+    if (value_begin != 0) {
+      const size_t quoted = i != value_end;
+      a.has_value = true;
+      a.value_begin = value_begin;
+      a.value = s.substr(value_begin + quoted, value_end - value_begin - quoted);
+    }
   }
+}
+
+// The length of the start tag at the beginning of `s`, whose name ends at s[i], as
+// parse_attributes gives it.
+size_t tag_length(std::string_view s, size_t i) {
+  // Only a quote after '=' hides a '>', so without one the first '>' ends the tag.
+  const size_t k = skip<kClose | kQuote, true>(s, i);
+  if (k >= s.size()) return 0;
+  return s[k] == '>' ? k + 1 : parse_attributes(s, i, nullptr);
+}
+
+bool edited(const StartTag& tag) {
+  if (tag.remove) return true;
+  for (const TagAttribute& a : tag.attributes) {
+    if (a.remove || a.replace || a.replace_kept != nullptr) return true;
+  }
+  return false;
 }
 
 // True when `have` (from a '<' to the end of the data) may still grow into "</name".
@@ -117,15 +170,29 @@ size_t TagScanner::scan(std::string_view d, std::string& out) {
       if (lt + 1 >= d.size()) return flush(lt);
       const char c = d[lt + 1];
       if (is_alpha(c)) {
-        const size_t len = parse_start_tag(d.substr(lt), tag_);
+        const std::string_view rest = d.substr(lt);
+        const size_t name_end = tag_name_end(rest);
+        const std::string_view name = rest.substr(1, name_end - 1);
+        // A tag that `wants_` passes over is only measured, and it stays as it is.
+        const bool seen = wants_ == nullptr || wants_(name);
+        tag_.attributes.clear();
+        tag_.remove = false;
+        tag_.name = name;
+        const size_t len =
+            seen ? parse_attributes(rest, name_end, &tag_) : tag_length(rest, name_end);
         if (len == 0) return flush(lt);
-        flush(lt);
-        on_tag_(tag_);
-        write_tag(d.substr(lt, len), out);
-        i = done = lt + len;
-        if (!tag_.remove && is_raw_text(tag_.name)) {
+        if (seen) {
+          on_tag_(tag_);
+          if (edited(tag_)) {
+            flush(lt);
+            write_tag(d.substr(lt, len), out);
+            done = lt + len;
+          }
+        }
+        i = lt + len;
+        if (!tag_.remove && is_raw_text(name)) {
           state_ = State::raw_text;
-          raw_end_.assign(tag_.name);
+          raw_end_.assign(name);
         }
       } else if (c == '!') {
         const std::string_view start = d.substr(lt, 4);
@@ -188,11 +255,11 @@ void TagScanner::write_tag(std::string_view bytes, std::string& out) const {
   for (const TagAttribute& a : tag_.attributes) {
     if (a.remove) {
       out.append(bytes.substr(pos, a.lead - pos));
-    } else if (a.replace) {
+    } else if (a.replace || a.replace_kept != nullptr) {
       const size_t at = a.has_value ? a.value_begin : a.name_end;
       out.append(bytes.substr(pos, at - pos));
       out += a.has_value ? "\"" : "=\"";
-      std::string_view value = *a.replace;
+      std::string_view value = a.replace ? *a.replace : *a.replace_kept;
       for (size_t quote; (quote = value.find('"')) != std::string_view::npos;) {
         out.append(value.substr(0, quote));
         out += "&quot;";

@@ -29,6 +29,8 @@ struct TagAttribute {
   // Edits: `replace` is written in double quotes in place of the value ('"' in it as "&quot;",
   // nothing else escaped); `remove` leaves out the attribute and the blanks before it.
   std::optional<std::string> replace;
+  // As `replace`, a text kept by the caller until the tag is written (no copy for every link).
+  const std::string* replace_kept = nullptr;
   bool remove = false;
   // Where it lies in the tag's bytes: blanks before it, name end, value as written (quotes
   // included), end.
@@ -52,8 +54,12 @@ struct StartTag {
 class TagScanner {
  public:
   static constexpr size_t kMaxHeldTag = 65536;
-  // `on_tag` sees each start tag and may set its edits; the views live until it returns.
-  explicit TagScanner(std::function<void(StartTag&)> on_tag) : on_tag_(std::move(on_tag)) {}
+  // Whether `on_tag` is to see the start tags of that name (as written).
+  using TagFilter = bool (*)(std::string_view name);
+  // `on_tag` sees each start tag (that `wants` lets through, when there is one) and may set its
+  // edits; the views live until it returns.
+  explicit TagScanner(std::function<void(StartTag&)> on_tag, TagFilter wants = nullptr)
+      : on_tag_(std::move(on_tag)), wants_(wants) {}
 
   // Appends to `out` the bytes of `line` (and of lines held back) that are done.
   void feed(std::string_view line, std::string& out);
@@ -67,6 +73,7 @@ class TagScanner {
   void write_tag(std::string_view bytes, std::string& out) const;
 
   std::function<void(StartTag&)> on_tag_;
+  TagFilter wants_;
   State state_ = State::text;
   std::string held_;
   std::string raw_end_;  // the element whose end tag ends raw text

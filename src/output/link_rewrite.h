@@ -36,9 +36,12 @@ std::string relative_link(std::string_view from, std::string_view to);
 // back with the same escapes, but a Shift-JIS character in it as %-escaped UTF-8, as browsers
 // match it with the page's anchors. Values that are no link into the copy (mailto:,
 // javascript:, ...) and everything else in the page stay as they are.
-// Values already rewritten, kept from page to page (LOCAL_LINKS): the pages of a folder link the
-// same pages, and a value means the same in every page of a folder unless it leads to the page
-// itself. By a 64-bit hash of the folder of the base URL, the folder of the page and the value.
+// Values already rewritten, kept from page to page (LOCAL_LINKS): the pages of a site link the
+// same pages, and a value means the same in every page whose base URL has the same folder (a
+// value beginning with a scheme and "//": in every page; one beginning with a single '/': where
+// the base URL has the same scheme and host), unless it leads to the page itself. A link into
+// the copy depends on the page's folder as well, an absolute URL does not. By a 64-bit hash of
+// what the value depends on and the value.
 struct LinkMemo {
   struct Value {
     uint64_t target = 0;  // hash of the resolved URL: a value leading to the page itself is redone
@@ -66,17 +69,28 @@ class LinkRewriter {
 
  private:
   void on_tag(StartTag& tag);
-  std::optional<std::string> rewrite(std::string_view value, uint64_t& target) const;
+  // As rewrite_value: the memo's copy, or `fresh` when the memo keeps none.
+  const std::optional<std::string>& find_or_rewrite(std::string_view value,
+                                                    std::optional<std::string>& fresh) const;
+  std::optional<std::string> rewrite(std::string_view value, uint64_t& target, bool& on_page) const;
   void set_base(std::string base);
 
   std::string base_;
-  uint64_t context_ = 0;  // the folders of the base URL and of the page, for the memo
+  // What resolve_link makes of the base URL's folder, when a plain name just joins it; or "".
+  std::string folder_url_;
+  // For the memo, by the form of a value: what of the base URL it depends on, and that with the
+  // folder of the page.
+  struct MemoContext {
+    uint64_t any_page = 0, this_page = 0;
+  };
+  MemoContext contexts_[3];
   uint64_t self_hash_ = 0;
   std::string self_url_;
   std::string page_path_;
   LinkLookup lookup_;
   TagScanner scanner_;
   LinkMemo* memo_;
+  std::string kept_;  // the new link of the tag being written when the memo keeps none
 };
 
 }  // namespace volari

@@ -20,28 +20,46 @@ int hex_digit(char c) {
 }  // namespace
 
 uint64_t LinkTargets::loose_key(std::string_view url) {
+  // Plain loops over the bytes: this runs for every link a page has that the memo does not know.
   uint64_t hash = kFnvBasis;
-  const auto put = [&hash](char c) {
-    hash = (hash ^ static_cast<unsigned char>(ascii_lower(c))) * kFnvPrime;
+  const auto put = [&hash](unsigned char c) {
+    hash = (hash ^ (c >= 'A' && c <= 'Z' ? c + 32u : c)) * kFnvPrime;
   };
-  size_t at = url.find("//");
-  at = at == std::string_view::npos ? 0 : at + 2;
-  size_t host_end = std::min(url.find_first_of("/?#", at), url.size());
-  std::string_view host = url.substr(at, host_end - at);
-  host.remove_prefix(host.rfind('@') == std::string_view::npos ? 0 : host.rfind('@') + 1);
-  host = host.substr(0, host.find(':'));
+  const size_t n = url.size();
+  size_t at = 0;
+  for (size_t i = 0; i + 1 < n; ++i) {
+    if (url[i] == '/' && url[i + 1] == '/') {
+      at = i + 2;
+      break;
+    }
+  }
+  size_t host_end = at;
+  size_t host_begin = at;  // after the last '@'
+  size_t port = std::string_view::npos;
+  for (; host_end < n; ++host_end) {
+    const char c = url[host_end];
+    if (c == '/' || c == '?' || c == '#') break;
+    if (c == '@') {
+      host_begin = host_end + 1;
+      port = std::string_view::npos;
+    } else if (c == ':' && port == std::string_view::npos) {
+      port = host_end;
+    }
+  }
+  std::string_view host = url.substr(host_begin, std::min(port, host_end) - host_begin);
   if (host.size() > 4 && same_ignoring_ascii_case(host.substr(0, 4), "www.")) host.remove_prefix(4);
-  for (const char c : host) put(c);
+  for (const char c : host) put(static_cast<unsigned char>(c));
   put('/');
-  const std::string_view path = url.substr(host_end, url.find_first_of("?#", host_end) - host_end);
-  for (size_t i = 0; i < path.size(); ++i) {
-    const int high = path[i] == '%' && i + 2 < path.size() ? hex_digit(path[i + 1]) : -1;
-    const int low = high >= 0 ? hex_digit(path[i + 2]) : -1;
+  for (size_t i = host_end; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(url[i]);
+    if (c == '?' || c == '#') break;
+    const int high = c == '%' && i + 2 < n ? hex_digit(url[i + 1]) : -1;
+    const int low = high >= 0 ? hex_digit(url[i + 2]) : -1;
     if (low >= 0) {
-      put(static_cast<char>(high * 16 + low));
+      put(static_cast<unsigned char>(high * 16 + low));
       i += 2;
     } else {
-      put(path[i]);
+      put(c);
     }
   }
   return hash;
