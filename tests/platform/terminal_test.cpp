@@ -66,15 +66,20 @@ std::string in_child(const std::function<std::string()>& body,
   return ended && WIFEXITED(status) ? out : "(unfinished)";
 }
 
-std::string n(int value) {
-  return std::to_string(value) + " ";
-}
+const auto n = [](int value) { return std::to_string(value) + " "; };
 
-// A pseudo-terminal pair, closed at the end.
+// A pseudo-terminal pair, closed at the end; raw (adding no CR, passing each byte at once) or as a
+// shell leaves it.
 struct Pty {
   int master = -1;
   int slave = -1;
-  Pty() { EXPECT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0); }
+  explicit Pty(bool raw) {
+    EXPECT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    struct termios t;
+    ::tcgetattr(slave, &t);
+    if (raw) ::cfmakeraw(&t);
+    ::tcsetattr(slave, TCSANOW, &t);
+  }
   ~Pty() {
     if (master >= 0) ::close(master);
     ::close(slave);
@@ -82,37 +87,25 @@ struct Pty {
   void type(const std::string& bytes) const {
     if (::write(master, bytes.data(), bytes.size()) < 0) ADD_FAILURE();
   }
-  // In a child: makes the slave its standard input (and controlling terminal, the child leading
-  // the terminal's foreground group when `own` is set).
-  void become_stdin(bool own) const {
+  // In a child: makes the slave its standard input and controlling terminal, the child leading
+  // the terminal's foreground group.
+  void become_stdin() const {
     ::close(master);
-    if (own) {
-      ::setsid();
-      ::ioctl(slave, TIOCSCTTY, 0);
-    }
+    ::setsid();
+    ::ioctl(slave, TIOCSCTTY, 0);
     ::dup2(slave, STDIN_FILENO);
   }
 };
 
-// A terminal (raw, so that it adds no CR) gets the text in its locale's character set; the
-// process's own locale is kept.
+// A terminal gets the text in its locale's character set (UTF-8 in a plain ASCII locale); a stray
+// lead byte and an unassigned character each show as one '?'. The process's own locale is kept.
 TEST(PlatformConsole, ATerminalShowsShiftJisInItsCharacterSet) {
   const struct {
-    const char* locale;
-    std::string sjis;
-    std::string shown;
-  } cases[] = {
-      {"C", "\x93\xfa\x96\x7b\n", "日本\n"},  // a plain ASCII locale: UTF-8, which a terminal shows
-      // A stray lead byte (before no second byte, or at the end) and an unassigned character
-      // each show as one '?'; nothing else is lost.
-      {"C.UTF-8", "A\x81 B\x85\x41Z\x81", "A? B?Z?"},
-  };
+    const char *locale, *sjis, *shown;
+  } cases[] = {{"C", "\x93\xfa\x96\x7b\n", "日本\n"},
+               {"C.UTF-8", "A\x81 B\x85\x41Z\x81", "A? B?Z?"}};
   for (const auto& c : cases) {
-    Pty pty;
-    struct termios t;
-    ::tcgetattr(pty.slave, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(pty.slave, TCSANOW, &t);
+    Pty pty(true);
     const std::string kept = in_child([&] {
       ::unsetenv("LANG");
       ::setenv("LC_ALL", c.locale, 1);
@@ -120,12 +113,12 @@ TEST(PlatformConsole, ATerminalShowsShiftJisInItsCharacterSet) {
       const std::string before = ::setlocale(LC_CTYPE, nullptr);
       {
         PosixPlatform p;
-        p.console_write(c.sjis.data(), c.sjis.size());
+        p.console_write(c.sjis, std::strlen(c.sjis));
       }
       return n(before == ::setlocale(LC_CTYPE, nullptr));
     });
     EXPECT_EQ(kept, "1 ");
-    EXPECT_EQ(c.shown, read_for(pty.master, 3000, c.shown.size())) << c.locale;
+    EXPECT_EQ(c.shown, read_for(pty.master, 3000, std::strlen(c.shown))) << c.locale;
   }
 }
 
@@ -136,39 +129,6 @@ bool await_key(Platform& p, int limit_ms = 3000) {
     ::usleep(5000);
   }
   return false;
-}
-
-// The codes a program on a fresh terminal gets for `typed` (written piece by piece), and whether
-// the terminal's mode is as before; the terminal starts in the mode `raw` says (ICANON and ECHO
-// off), or as a shell leaves it.
-std::string codes_for(const std::vector<std::string>& typed, bool raw) {
-  Pty pty;
-  if (raw) {
-    struct termios t;
-    ::tcgetattr(pty.slave, &t);
-    t.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    ::tcsetattr(pty.slave, TCSANOW, &t);
-  }
-  return in_child(
-      [&] {
-        pty.become_stdin(true);
-        struct termios before, after;
-        ::tcgetattr(STDIN_FILENO, &before);
-        PosixPlatform p;
-        std::string out;
-        if (!await_key(p)) return out;
-        do {
-          out += n(p.read_key());
-        } while (await_key(p, 100));  // the terminal may pass long input on in pieces
-        ::tcgetattr(STDIN_FILENO, &after);
-        const bool same = before.c_iflag == after.c_iflag && before.c_oflag == after.c_oflag &&
-                          before.c_cflag == after.c_cflag && before.c_lflag == after.c_lflag &&
-                          std::memcmp(before.c_cc, after.c_cc, sizeof before.c_cc) == 0;
-        return out + (same ? "" : "(mode changed)");
-      },
-      [&] {
-        for (const std::string& piece : typed) pty.type(piece);
-      });
 }
 
 TEST(PlatformKeys, TerminalBytesBecomeConsoleKeyCodes) {
@@ -191,8 +151,28 @@ TEST(PlatformKeys, TerminalBytesBecomeConsoleKeyCodes) {
       {{"\x1b[A\x1b"}, "224 72 27 ", false},
       {{many}, many_codes},
   };
+  // The codes a program on a fresh terminal gets (typed piece by piece), and whether the
+  // terminal's mode is as before.
   for (const auto& c : cases) {
-    EXPECT_EQ(c.codes, codes_for(c.typed, c.raw)) << ::testing::PrintToString(c.typed);
+    Pty pty(c.raw);
+    const std::string got = in_child(
+        [&] {
+          pty.become_stdin();
+          struct termios before = {}, after = {};
+          ::tcgetattr(STDIN_FILENO, &before);
+          PosixPlatform p;
+          std::string out;
+          if (!await_key(p)) return out;
+          do {
+            out += n(p.read_key());
+          } while (await_key(p, 100));  // the terminal may pass long input on in pieces
+          ::tcgetattr(STDIN_FILENO, &after);
+          return out + (std::memcmp(&before, &after, sizeof before) == 0 ? "" : "(mode changed)");
+        },
+        [&] {
+          for (const std::string& piece : c.typed) pty.type(piece);
+        });
+    EXPECT_EQ(c.codes, got) << ::testing::PrintToString(c.typed);
   }
 }
 
@@ -220,10 +200,10 @@ TEST(PlatformKeys, WithoutATerminalKeysAreTheInputsBytes) {
 // when its time is up): it sees no key, and the key stays for the foreground. A hang-up ends the
 // wait for the next key.
 TEST(PlatformKeys, ABackgroundProcessLeavesTheTerminalAloneAHangUpEndsTheWait) {
-  Pty pty;
+  Pty pty(false);
   const std::string got = in_child(
       [&] {
-        pty.become_stdin(true);
+        pty.become_stdin();
         const std::string background = in_child(
             [] {
               ::setpgid(0, 0);

@@ -280,6 +280,41 @@ std::vector<Scenario> make_scenarios() {
                 0);
   };
   all.push_back(hv);
+  // Odd lines, clamped numbers and odd dates in settings files, each shown by the settings trace.
+  const std::string piece(68, 'k');  // after "DOMAIN_EXT=", the rest of a piece of a line
+  Scenario odd{"settings-odd-lines", "", "", "", {}};
+  odd.inis = {
+      "\xEF\xBB\xBF[DOS32]\nDIR=DI\nOPTION=OPTION\n[DI]R] ; x\nFATNAME=a=b\nLOG=L.TXT\n"
+      "LAST_FROM=99999999999\nLAST_TIME=1979/12/31 23:59\n[OPTION]\nDOMAIN_EXT=" +
+          piece + "IP_ADDRESS=yes\nDOMAIN_SUB=" + piece +
+          "[X]\nSKIP_WWW=+4\nROOTHTML=" + std::string(300, 'r') +
+          "\nCGI_NAME=" + std::string(2000, 'c') + "\nSKIP_URL=- 5\n[OPTION]\nDIR_MAX=7\n",
+      dos32 +
+          "[DIR]\nLOG=L.TXT\nLAST_FROM=-99999999999\nLAST_TIME=1997/17/33 25:61\n"
+          "[OPTION]\nSKIP_WWW=3\n[junk\nSKIP_URL=1\n[DOMAIN]\nDOM00=.x\nDIR00=whole value",
+      dos32 + "[DIR]\nLOG=L.TXT\nLAST_TIME=1997\n[OPTION\nSKIP_WWW=3\n",
+      dos32 + "[DIR]\nLOG=L.TXT\nLAST_TIME=1997-03-29 12:34\n"};
+  odd.runs.assign(odd.inis.size(), {"-!1", "-t"});
+  all.push_back(odd);
+  // Arguments: patterns matched in name order (hidden files, no '.' directories, an over-long
+  // one nothing), long ones cut on a character boundary; the last names the target host.
+  const std::string a257(257, 'a');
+  Scenario args{"command-line", "", "", "", {}};
+  args.runs = {{"/T", "?.DAT", "*.none"},
+               {"-t", "*.txt"},
+               {"-t", "*.hid"},
+               {"-t", "sub/*.txt"},
+               {"-t", "x", std::string(270, '*') + ".none"},
+               {"-t", a257 + "b\x82\xa0tail"},
+               {"-" + a257 + "cde"},
+               {"-t", "\x83\x41X"},
+               {"-t", "aaa\x82"}};
+  args.prepare = [](const TempDir& d) {
+    for (const char* f :
+         {"b.txt", "a.txt", "c.dat", ".x.hid", "sub/e.txt", "d.txt/.k", ".z.hid/.k"})
+      d.write_file(f, "");
+  };
+  all.push_back(args);
   return all;
 }
 
