@@ -1,11 +1,15 @@
-// The built program against a second run and a full disk: what the user already has is never
-// damaged, and a failure is never reported as success.
+// The built program against a second run, a full disk and kills: what the user already has is
+// never damaged, and a failure is never reported as success.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <random>
+#include <regex>
+#include <thread>
 
 #include "testlib/mkcache_runner.h"
 #include "testlib/process.h"
@@ -90,6 +94,31 @@ TEST(SafeWrites, AFullDiskKeepsEveryEarlierCopy) {
   }
   EXPECT_EQ(kept, failed);
   EXPECT_EQ(s.copies().size(), 20u);
+}
+
+// Kills at random moments of a re-run: every earlier copy stays whole, and so does VOLARI.INI
+// (with the old LAST_TIME or the new one).
+TEST(SafeWrites, KilledReRunsLeaveEveryCopyWhole) {
+  Copy s(150, 40000);
+  ASSERT_EQ(s.run().status, 0);
+  const auto good = s.copies();
+  const std::regex last_time("LAST_TIME=\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d\n");
+  const std::string settings = std::regex_replace(s.read_file("VOLARI.INI"), last_time, "");
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(s.run().status, 0);
+  const auto took = std::chrono::steady_clock::now() - start;
+  std::mt19937 random(14);
+  for (int kill_number = 0; kill_number < 20; ++kill_number) {
+    {
+      PtyProcess run({s.file("vold32"), "-v"}, s.path());
+      std::this_thread::sleep_for(took * std::uniform_real_distribution<>(0, 1)(random));
+    }                                    // killed as it goes
+    const auto now_copies = s.copies();  // a killed run's temporary files may be left
+    for (const auto& [name, bytes] : good) EXPECT_TRUE(now_copies.at(name) == bytes) << name;
+    const std::string now = s.read_file("VOLARI.INI");
+    EXPECT_TRUE(std::regex_search(now, last_time)) << kill_number;
+    EXPECT_EQ(std::regex_replace(now, last_time, ""), settings) << kill_number;
+  }
 }
 
 }  // namespace
