@@ -128,6 +128,7 @@ TEST(PageConvert, BeyondIconv) {
       {Charset::jis, {"\x1b$(D\x30", "\x21"}, "\x81\xac"},
       {Charset::jis, {"\x0e\x31\x32\x0f\x33\x1b(I\x34\x1b(J5"}, "\xb1\xb2\x33\xb4\x35"},
       {Charset::unknown, {"\x1b$B$\"", "$$\xa4\xa2\n"}, "\x82\xa0$$\x82\xa0\n"},
+      {Charset::unknown, {"\x1b$@$\"\x1b(H>\x1b$B$\"\x1b(J<"}, "\x82\xa0>\x82\xa0<"},  // run ends
       {Charset::unknown, {"\xe0\xa1\x82\xa4", "\x41\x82"}, "\xe0\x9f\x82\xa4\x41\x82"},
       {Charset::other, {"\xa4\xa2\x1b$B$\""}, "\xa4\xa2\x1b$B$\""},
   };
