@@ -104,6 +104,28 @@ std::vector<Scenario> make_scenarios() {
   all.push_back({"mixed-defaults-in-cache-dir", mixed(), "", "", {{"-!1"}, {"-?"}}, "cache"});
   all.push_back({"big-endian-8k", mixed(), "--bsize 8192 -i --records 3", ini(), {{"-i", "-!3"}}});
   all.push_back({"big-endian-switch", mixed(), "-i --no-intkeys", ini(), {{"-!2"}}});
+  // The manifest and the sites page, merged into the file of an earlier run: Shift-JIS names
+  // and titles with markup, hosts in any case or with a port, rows of each status; a second run
+  // of one host keeps the rest.
+  all.push_back(
+      {"manifest",
+       "http://Zz.jp/b.html - text=<title>B<i>&amp;\"</title> mtime=1998-01-02T03:04:05\n"
+       "http://u@zz.jp:80/\\x95\\x5c/\\x82\\xa0\\x85.html - text=<title>\\s\\x93\\xfa\\x96"
+       "\\x7b\\s&amp;&lt;b&gt;&#x41;&#66;\\s&#0;&bogus;\\s\\x85\\s\\r\\n</title>\n"
+       "http://zz.jp/a\\s#\".html - text=<title>caf\\xe9</title> charset=iso-8859-1\n"
+       "http://a.b/1 - text=new\nhttp://a.b/2 - text=old mtime=@631152000\n"
+       "http://h.b/\\xff - text=x\nhttp://zz.jp/q.cgi?x - text=c\nftp://f.b/x - text=f\n"
+       "http://a.b/gone - nofile\n",
+       "",
+       ini("LAST_TIME=1997/01/01 00:00\n", "MANIFEST=1\n"),
+       {{}, {"zz.jp"}}});
+  all.back().prepare = [](const TempDir& d) {
+    d.write_file("out/VOLARI.CSV",
+                 "extra,status,url,title,kind,path\r\nx,converted,http://a.b/1,One\r\n"
+                 "x,cgi,http://a.b/2,Old\r\nx,converted,http://a.b/2,Two\r\n,converted,,none\r\n"
+                 "x,converted,http://h.b/\xFF,\xE3\x81\r\n"
+                 "x,converted,http://a.b/old,caf\xC3\xA9\xE8\xA1\xA8,page,B/A.DOM/OLD.HTM\r\n");
+  };
   const std::string history = "history 4\nhttp://a.b/1\nhttp://a.b/<2>\nftp://x\"y/\n";
   all.push_back(
       {"history-mode", history, "", ini(), {{"-hcache/NETSCAPE.HST", "-!3"}, {"-h", "-r"}}});
