@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "mapping/url_resolve.h"
 #include "output/jis.h"
 #include "output/link_rewrite.h"
 #include "output/page_convert.h"
@@ -198,4 +199,18 @@ TEST(LinkRewrite, RewritesThePage) {
 }
 
 }  // namespace
+// Pages sharing one memo each get their own links: two pages of a folder, two bare hosts.
+TEST(LinkRewrite, MemoKeepsEachPagesOwnLinks) {
+  LinkMemo memo;
+  const std::pair<const char*, const char*> pages[][2] = {
+      {{"http://a.com/d/p1.htm", " ?x"}, {"http://a.com/d/p2.htm", " ?x"}},
+      {{"http://a.com", "x.htm"}, {"http://b.com", "x.htm"}}};
+  for (const auto& pair : pages) {
+    for (const auto& [url, value] : pair) {
+      LinkRewriter page(url, ".\\A.DOM\\P.HTM", nullptr, &memo);
+      EXPECT_EQ(page.rewrite_value(value), resolve_link(url, value)->url);
+    }
+  }
+}
+
 }  // namespace volari
