@@ -24,6 +24,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Bytes made readable and still exact: Shift-JIS characters as UTF-8, CR as \r, a backslash
+// before 'r' or 'x' as \x5C, and every other byte that is not printable ASCII (LF and TAB are
+// kept) as \xHH.
+std::string readable(const std::string& bytes) {
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::string out;
+  for (size_t i = 0; i < bytes.size();) {
+    const unsigned char c = b[i];
+    const size_t n = sjis_char_length(b + i, bytes.size() - i);
+    const char32_t u = c >= 0x80 ? cp932_to_unicode(b + i, n) : 0;
+    const char next = i + 1 < bytes.size() ? bytes[i + 1] : '\0';
+    if (u != 0) {
+      append_utf8(u, out);
+      i += n;
+      continue;
+    }
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\\' && (next == 'r' || next == 'x')) {
+      out += "\\x5C";
+    } else if (c == '\n' || c == '\t' || (c >= 0x20 && c < 0x7F)) {
+      out += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+    ++i;
+  }
+  return out;
+}
+
 const std::string kSource = VOLARI_SOURCE_DIR;
 
 std::string slurp(const std::string& path) {
@@ -221,35 +253,6 @@ std::string transcript(const Scenario& sc, const Runner& runner) {
     }
   }
   return out + "# files\n" + tree;
-}
-
-std::string readable(const std::string& bytes) {
-  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-  std::string out;
-  for (size_t i = 0; i < bytes.size();) {
-    const unsigned char c = b[i];
-    const size_t n = sjis_char_length(b + i, bytes.size() - i);
-    const char32_t u = c >= 0x80 ? cp932_to_unicode(b + i, n) : 0;
-    const char next = i + 1 < bytes.size() ? bytes[i + 1] : '\0';
-    if (u != 0) {
-      append_utf8(u, out);
-      i += n;
-      continue;
-    }
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\\' && (next == 'r' || next == 'x')) {
-      out += "\\x5C";
-    } else if (c == '\n' || c == '\t' || (c >= 0x20 && c < 0x7F)) {
-      out += static_cast<char>(c);
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    }
-    ++i;
-  }
-  return out;
 }
 
 void check_golden(const Scenario& scenario) {

@@ -66,9 +66,4 @@ std::string transcript(const Scenario& scenario, const Runner& runner = {});
 const std::vector<Scenario>& golden_scenarios();
 const Scenario& golden_scenario(const std::string& name);
 
-// Bytes made readable and still exact: Shift-JIS characters as UTF-8, CR as \r, a backslash
-// before 'r' or 'x' as \x5C, and every other byte that is not printable ASCII (LF and TAB are
-// kept) as \xHH.
-std::string readable(const std::string& bytes);
-
 }  // namespace volari::testing
