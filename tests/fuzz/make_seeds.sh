@@ -8,8 +8,7 @@ MK=${1:?usage: make_seeds.sh MKCACHE OUTDIR}
 OUT=${2:?usage: make_seeds.sh MKCACHE OUTDIR}
 T=$(mktemp -d "${TMPDIR:-/tmp}/index-seeds.XXXXXX")
 trap 'rm -rf "$T"' EXIT
-rm -rf "$OUT"
-mkdir -p "$OUT"
+rm -rf "$OUT" && mkdir -p "$OUT"
 
 for i in $(seq 1 30); do echo "http://host$((i % 4)).example.com/d$((i % 3))/page$i.html - nofile"; done >"$T/small.txt"
 cat >>"$T/small.txt" <<EOF2

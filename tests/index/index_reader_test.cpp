@@ -188,15 +188,17 @@ TEST(ParsePage, UrlAndNameLengthLimits) {
   }
 }
 
-// A history key is handed on only when its data offset lies inside the page as well.
-TEST(ParsePage, HistoryKeysWithBothOffsetsInsideThePage) {
+// A zero offset or one past the page drops its pair (in a history file too), not the page.
+TEST(ParsePage, OffsetsOutsideTheItemsDropTheirPair) {
   Page page(4096);
-  const uint16_t key = page.place("http://a.b/" + std::string(1, '\0'));
-  page.table({{key, 2000}, {key, 4096}, {4096, 2000}});
-  Parse p;
-  p.history = true;
-  EXPECT_EQ(p.run(page), 1);
-  EXPECT_EQ(p.keys, std::vector<std::string>{"http://a.b/"});
+  const uint16_t k = page.place(key_item("http://h/x")), d = page.place(data_item("X"));
+  page.table({{0, d}, {k, 0}, {k, 4096}, {k, d}});
+  for (const bool history : {false, true}) {
+    Parse p;
+    p.history = history;
+    EXPECT_EQ(p.run(page), 1);
+    EXPECT_EQ(p.entries().size() + p.keys.size(), 1u) << history;
+  }
 }
 
 // The buffer beyond the page holds bytes that would change the result if they were read.
