@@ -37,6 +37,8 @@ std::string_view linked(LinkRewriter* links, std::string_view bytes, std::string
   return held;
 }
 
+constexpr size_t kLinkChunk = 32768;
+
 bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_path,
                   FileReplacement& out, const ServerSaid& server, LinkRewriter* links,
                   TitleFinder& title, Charset& charset) {
@@ -63,12 +65,22 @@ bool copy_as_text(OutputContext& ctx, const char* cache_path, const char* out_pa
                                                st.rewritten) > 0) {
       written = st.rewritten;
     }
-    written = linked(links, written, st.linked);
-    if (!st.text_out.write(written.data(), written.size())) ok = false;
     title.see(st.converted, converted);
+    if (links != nullptr) {
+      st.unlinked.append(written);
+      if (st.unlinked.size() < kLinkChunk) continue;
+      written = linked(links, st.unlinked, st.linked);
+      st.unlinked.clear();
+    }
+    if (!st.text_out.write(written.data(), written.size())) ok = false;
   }
-  const std::string_view rest = linked(links, {}, st.linked, true);
-  if (ok && !st.text_out.write(rest.data(), rest.size())) ok = false;
+  if (links != nullptr && ok) {
+    std::string_view rest = linked(links, st.unlinked, st.linked);
+    if (!st.text_out.write(rest.data(), rest.size())) ok = false;
+    rest = linked(links, {}, st.linked, true);
+    if (ok && !st.text_out.write(rest.data(), rest.size())) ok = false;
+  }
+  st.unlinked.clear();
   if (st.text_in.read_failed()) ok = false;
   // The times go on once every byte is out, through the same handles: no second open.
   if (ok && st.text_out.flush()) {

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "support/find_byte.h"
+
 namespace volari {
 
 namespace {
@@ -43,24 +45,32 @@ bool is_alpha(char c) {
 }
 
 // Elements whose contents are text to the browser, never tags.
-bool is_raw_text(std::string_view name) {
-  if (name.size() < 3 || name.size() > 8) return false;
-  static constexpr std::string_view kRawText[] = {"script", "style", "xmp", "textarea"};
-  for (const std::string_view raw : kRawText) {
-    if (equals_ignoring_case(name, raw)) return true;
-  }
-  return false;
+bool is_raw_text(std::string_view name, uint64_t code) {
+  constexpr uint64_t kScript = tag_code("script"), kStyle = tag_code("style"),
+                     kXmp = tag_code("xmp");
+  if (code == 0) return equals_ignoring_case(name, "textarea");
+  return code == kScript || code == kStyle || code == kXmp;
 }
 
-// The end of the name of the start tag at the beginning of `s` ("<" and a letter).
-size_t tag_name_end(std::string_view s) {
-  return skip<kBlank | kSlash | kClose, true>(s, 1);
+// The end of the name of the start tag at the beginning of `s` ("<" and a letter), and its
+// tag_code.
+size_t tag_name_end(std::string_view s, uint64_t& code) {
+  uint64_t bytes = 0;
+  size_t i = 1;
+  for (; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if ((kByteKinds.of[c] & (kBlank | kSlash | kClose)) != 0) break;
+    bytes = bytes << 8 | (c | 0x20);
+  }
+  const size_t length = i - 1;
+  code = length > 7 ? 0 : static_cast<uint64_t>(length) << (8 * length) | bytes;
+  return i;
 }
 
 // Reads the attributes of the start tag at the beginning of `s` from s[i], the end of its name,
-// into `tag` when it is not null; the tag's length in bytes, or 0 when `s` ends before the tag
-// does.
-size_t parse_attributes(std::string_view s, size_t i, StartTag* tag) {
+// into `tag` when it is not null (only those named `only`, in any case, when it is not empty);
+// the tag's length in bytes, or 0 when `s` ends before the tag does.
+size_t parse_attributes(std::string_view s, size_t i, StartTag* tag, std::string_view only = {}) {
   for (;;) {
     const size_t lead = i;
     i = skip<kBlank | kSlash, false>(s, i);
@@ -78,7 +88,7 @@ size_t parse_attributes(std::string_view s, size_t i, StartTag* tag) {
       if (j >= s.size()) return 0;
       value_begin = j;
       if (s[j] == '"' || s[j] == '\'') {
-        const size_t close = s.find(s[j], j + 1);
+        const size_t close = find_byte(s, j + 1, s[j]);
         if (close == std::string_view::npos) return 0;
         value_end = close;
         i = close + 1;
@@ -89,9 +99,11 @@ size_t parse_attributes(std::string_view s, size_t i, StartTag* tag) {
       }
     }
     if (tag == nullptr) continue;
+    const std::string_view name = s.substr(name_begin, name_end - name_begin);
+    if (!only.empty() && !equals_ignoring_case(name, only)) continue;
     TagAttribute& a = tag->attributes.emplace_back();
     a.lead = lead;
-    a.name = s.substr(name_begin, name_end - name_begin);
+    a.name = name;
     a.name_end = name_end;
     a.end = i;
     if (value_begin != 0) {
@@ -107,15 +119,15 @@ size_t parse_attributes(std::string_view s, size_t i, StartTag* tag) {
 // parse_attributes gives it.
 size_t tag_length(std::string_view s, size_t i) {
   // Only a quote after '=' hides a '>', so without one the first '>' ends the tag.
-  const size_t k = skip<kClose | kQuote, true>(s, i);
-  if (k >= s.size()) return 0;
+  const size_t k = find_any_byte(s, i, '>', '"', '\'');
+  if (k == std::string_view::npos) return 0;
   return s[k] == '>' ? k + 1 : parse_attributes(s, i, nullptr);
 }
 
 bool edited(const StartTag& tag) {
   if (tag.remove) return true;
   for (const TagAttribute& a : tag.attributes) {
-    if (a.remove || a.replace || a.replace_kept != nullptr) return true;
+    if (a.remove || a.replace) return true;
   }
   return false;
 }
@@ -164,33 +176,36 @@ size_t TagScanner::scan(std::string_view d, std::string& out) {
   };
   while (i < d.size()) {
     if (state_ == State::text) {
-      const void* p = std::memchr(d.data() + i, '<', d.size() - i);
-      if (p == nullptr) break;
-      const size_t lt = static_cast<const char*>(p) - d.data();
+      const size_t lt = find_byte(d, i, '<');
+      if (lt == std::string_view::npos) break;
       if (lt + 1 >= d.size()) return flush(lt);
       const char c = d[lt + 1];
       if (is_alpha(c)) {
         const std::string_view rest = d.substr(lt);
-        const size_t name_end = tag_name_end(rest);
+        uint64_t code = 0;
+        const size_t name_end = tag_name_end(rest, code);
         const std::string_view name = rest.substr(1, name_end - 1);
-        // A tag that `wants_` passes over is only measured, and it stays as it is.
-        const bool seen = wants_ == nullptr || wants_(name);
-        tag_.attributes.clear();
-        tag_.remove = false;
-        tag_.name = name;
-        const size_t len =
-            seen ? parse_attributes(rest, name_end, &tag_) : tag_length(rest, name_end);
+        // A tag that the handler passes over is only measured, and it stays as it is.
+        const TagInterests::Entry* interest = wants_.find(code);
+        const bool seen = interest != nullptr;
+        size_t len = 0;
+        if (seen) {
+          tag_.attributes.clear();
+          tag_.remove = false;
+          tag_.name = name;
+          tag_.code = code;
+          tag_.only = interest->attribute;
+          len = parse_attributes(rest, name_end, &tag_, interest->attribute);
+        } else {
+          len = tag_length(rest, name_end);
+        }
         if (len == 0) return flush(lt);
         if (seen) {
-          on_tag_(tag_);
-          if (edited(tag_)) {
-            flush(lt);
-            write_tag(d.substr(lt, len), out);
-            done = lt + len;
-          }
+          on_tag_(context_, tag_);
+          if (edited(tag_)) done = write_edits(d, lt, len, done, out);
         }
         i = lt + len;
-        if (!tag_.remove && is_raw_text(name)) {
+        if (!(seen && tag_.remove) && is_raw_text(name, code)) {
           state_ = State::raw_text;
           raw_end_.assign(name);
         }
@@ -202,8 +217,13 @@ size_t TagScanner::scan(std::string_view d, std::string& out) {
         state_ = start == "<!--" ? State::comment : State::declaration;
         i = lt + 2;  // so that "<!-->" ends where it begins
       } else if (c == '/' || c == '?') {
-        state_ = State::declaration;
-        i = lt + 2;
+        // An end tag or a processing instruction: nothing in it up to its '>'.
+        const size_t gt = find_byte(d, lt + 2, '>');
+        if (gt == std::string_view::npos) {
+          state_ = State::declaration;
+          break;
+        }
+        i = gt + 1;
       } else {
         i = lt + 1;
       }
@@ -217,9 +237,9 @@ size_t TagScanner::scan(std::string_view d, std::string& out) {
       i = close + 3;
       state_ = State::text;
     } else if (state_ == State::declaration) {
-      const void* p = std::memchr(d.data() + i, '>', d.size() - i);
-      if (p == nullptr) break;
-      i = static_cast<const char*>(p) - d.data() + 1;
+      const size_t gt = find_byte(d, i, '>');
+      if (gt == std::string_view::npos) break;
+      i = gt + 1;
       state_ = State::text;
     } else {
       i = scan_raw_text(d, i);
@@ -233,9 +253,8 @@ size_t TagScanner::scan(std::string_view d, std::string& out) {
 // size of `d` when there is none, or the '<' of a possible beginning of it at the end of `d`.
 size_t TagScanner::scan_raw_text(std::string_view d, size_t i) {
   while (i < d.size()) {
-    const void* p = std::memchr(d.data() + i, '<', d.size() - i);
-    if (p == nullptr) break;
-    const size_t lt = static_cast<const char*>(p) - d.data();
+    const size_t lt = find_byte(d, i, '<');
+    if (lt == std::string_view::npos) break;
     const std::string_view have = d.substr(lt, raw_end_.size() + 3);
     if (have.size() < raw_end_.size() + 3) {
       if (may_begin_end_tag(have, raw_end_)) return lt;
@@ -249,30 +268,33 @@ size_t TagScanner::scan_raw_text(std::string_view d, size_t i) {
   return d.size();
 }
 
-void TagScanner::write_tag(std::string_view bytes, std::string& out) const {
-  if (tag_.remove) return;
-  size_t pos = 0;
+size_t TagScanner::write_edits(std::string_view d, size_t lt, size_t len, size_t done,
+                               std::string& out) const {
+  if (tag_.remove) {
+    out.append(d.substr(done, lt - done));
+    return lt + len;
+  }
   for (const TagAttribute& a : tag_.attributes) {
     if (a.remove) {
-      out.append(bytes.substr(pos, a.lead - pos));
-    } else if (a.replace || a.replace_kept != nullptr) {
-      const size_t at = a.has_value ? a.value_begin : a.name_end;
-      out.append(bytes.substr(pos, at - pos));
-      out += a.has_value ? "\"" : "=\"";
-      std::string_view value = a.replace ? *a.replace : *a.replace_kept;
-      for (size_t quote; (quote = value.find('"')) != std::string_view::npos;) {
-        out.append(value.substr(0, quote));
-        out += "&quot;";
-        value.remove_prefix(quote + 1);
+      out.append(d.substr(done, lt + a.lead - done));
+    } else if (a.replace) {
+      out.append(d.substr(done, lt + (a.has_value ? a.value_begin : a.name_end) - done));
+      // One resize for the quotes and the two pieces.
+      const std::string_view open = a.has_value ? "\"" : "=\"";
+      const size_t at = out.size();
+      out.resize(at + open.size() + a.replacement.size() + a.replacement_tail.size() + 1);
+      char* p = &out[at];
+      for (const std::string_view piece : {open, a.replacement, a.replacement_tail}) {
+        if (!piece.empty()) std::memcpy(p, piece.data(), piece.size());
+        p += piece.size();
       }
-      out.append(value);
-      out += '"';
+      *p = '"';
     } else {
       continue;
     }
-    pos = a.end;
+    done = lt + a.end;
   }
-  out.append(bytes.substr(pos));
+  return done;
 }
 
 }  // namespace volari

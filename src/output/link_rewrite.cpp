@@ -4,72 +4,35 @@
 #include <cstring>
 #include <utility>
 
+#include "mapping/url_key.h"
 #include "mapping/url_resolve.h"
 #include "platform/cp932.h"
+#include "support/hash64.h"
 
 namespace volari {
 
 namespace {
 
-// A tag name of up to 7 bytes as one number, or 0. Each byte with its 0x20 bit set: a byte
-// then matches a lower case letter only when it is that letter in either case.
-constexpr uint64_t packed_name(std::string_view name) {
-  if (name.size() > 7) return 0;
-  uint64_t packed = name.size();
-  for (const char c : name) packed = packed << 8 | (static_cast<unsigned char>(c) | 0x20);
-  return packed;
-}
-
-struct LinkTag {
-  uint64_t packed = 0;         // packed_name
-  std::string_view attribute;  // that holds a link; "" for BASE and META, which on_tag reads
-};
-constexpr LinkTag kLinkTags[] = {{packed_name("a"), "href"},
-                                 {packed_name("area"), "href"},
-                                 {packed_name("link"), "href"},
-                                 {packed_name("img"), "src"},
-                                 {packed_name("frame"), "src"},
-                                 {packed_name("iframe"), "src"},
-                                 {packed_name("script"), "src"},
-                                 {packed_name("embed"), "src"},
-                                 {packed_name("input"), "src"},
-                                 {packed_name("body"), "background"},
-                                 {packed_name("table"), "background"},
-                                 {packed_name("tr"), "background"},
-                                 {packed_name("td"), "background"},
-                                 {packed_name("th"), "background"},
-                                 {packed_name("base"), ""},
-                                 {packed_name("meta"), ""}};
-
-// The tags by a multiplicative hash of their packed names that gives each its own slot: one
-// look for every tag of every page.
-constexpr size_t link_tag_slot(uint64_t packed) {
-  return static_cast<size_t>((packed * 0x8DED3C9691EB79FBull) >> 59);
-}
-struct LinkTagSlots {
-  LinkTag of[32] = {};
-  bool distinct = true;
-  constexpr LinkTagSlots() {
-    for (const LinkTag& tag : kLinkTags) {
-      LinkTag& slot = of[link_tag_slot(tag.packed)];
-      distinct = distinct && slot.packed == 0;
-      slot = tag;
-    }
-  }
-};
-constexpr LinkTagSlots kLinkTagSlots;
-static_assert(kLinkTagSlots.distinct, "two tags in one slot: choose another factor");
-
-// The tag of that name (any case) on_tag looks at, or null.
-const LinkTag* link_tag(std::string_view name) {
-  const uint64_t packed = packed_name(name);
-  const LinkTag& tag = kLinkTagSlots.of[link_tag_slot(packed)];
-  return packed != 0 && tag.packed == packed ? &tag : nullptr;
-}
-
-bool may_link(std::string_view tag) {
-  return link_tag(tag) != nullptr;
-}
+// The tags whose links on_tag rewrites, by the attribute that holds the link; BASE and META,
+// whose attributes on_tag reads, with "".
+constexpr TagInterests::Entry kLinkTags[] = {{tag_code("a"), "href"},
+                                             {tag_code("area"), "href"},
+                                             {tag_code("link"), "href"},
+                                             {tag_code("img"), "src"},
+                                             {tag_code("frame"), "src"},
+                                             {tag_code("iframe"), "src"},
+                                             {tag_code("script"), "src"},
+                                             {tag_code("embed"), "src"},
+                                             {tag_code("input"), "src"},
+                                             {tag_code("body"), "background"},
+                                             {tag_code("table"), "background"},
+                                             {tag_code("tr"), "background"},
+                                             {tag_code("td"), "background"},
+                                             {tag_code("th"), "background"},
+                                             {tag_code("base"), ""},
+                                             {tag_code("meta"), ""}};
+constexpr TagInterests kLinkInterests(kLinkTags);
+static_assert(kLinkInterests.distinct(), "two tags in one slot");
 
 // How a text is written into a link: a path in the copy ('\' separating names), the fragment,
 // or an absolute URL.
@@ -117,17 +80,27 @@ constexpr bool is_url_safe(unsigned char c) {
 }
 
 // Both of the above for every byte, looked up in the loops over every byte of a link.
+// kJoin: also no ':' or '#', which would make a value more than a path.
 struct SafeBytes {
-  enum : unsigned char { kName = 1, kUrl = 2 };
+  enum : unsigned char { kName = 1, kUrl = 2, kJoin = 4 };
   unsigned char of[256] = {};
   constexpr SafeBytes() {
     for (int c = 0; c < 256; ++c) {
-      of[c] = static_cast<unsigned char>((is_name_safe(static_cast<unsigned char>(c)) ? kName : 0) |
-                                         (is_url_safe(static_cast<unsigned char>(c)) ? kUrl : 0));
+      const auto b = static_cast<unsigned char>(c);
+      of[c] =
+          static_cast<unsigned char>((is_name_safe(b) ? kName : 0) | (is_url_safe(b) ? kUrl : 0) |
+                                     (is_url_safe(b) && b != ':' && b != '#' ? kJoin : 0));
     }
   }
 };
+
 constexpr SafeBytes kSafeBytes;
+
+bool is_url_safe(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return (kSafeBytes.of[static_cast<unsigned char>(c)] & SafeBytes::kUrl) != 0;
+  });
+}
 
 void append_escaped(std::string_view text, Escape how, std::string& out) {
   std::string utf8;
@@ -163,31 +136,6 @@ void append_escaped(std::string_view text, Escape how, std::string& out) {
       append_percent(c, out);
     }
   }
-}
-
-// A 64-bit hash of `text` going on from `hash`, eight bytes a step (the rounds and the final
-// mix of xxHash64): the memo hashes every link of every page.
-uint64_t hashed(std::string_view text, uint64_t hash = 0x9E3779B185EBCA87ull) {
-  constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull, kPrime2 = 0xC2B2AE3D27D4EB4Full;
-  const auto round = [&hash](uint64_t word) {
-    hash += word * kPrime2;
-    hash = (hash << 31 | hash >> 33) * kPrime1;
-  };
-  size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    uint64_t word = 0;
-    std::memcpy(&word, text.data() + i, 8);
-    round(word);
-  }
-  uint64_t tail = 0;
-  if (i < text.size()) std::memcpy(&tail, text.data() + i, text.size() - i);
-  round(tail);
-  round(text.size());
-  hash ^= hash >> 33;
-  hash *= kPrime2;
-  hash ^= hash >> 29;
-  hash *= 0x165667B19E3779F9ull;
-  return hash ^ (hash >> 32);
 }
 
 size_t char_length(std::string_view s, size_t i) {
@@ -285,6 +233,21 @@ bool joins_plainly(std::string_view value) {
   return true;
 }
 
+// True when `value` (not empty) resolves to the base URL's folder followed by the value as it is,
+// or to its origin followed by it when it begins with a single '/' (nothing the browser would
+// drop or decode, no scheme, host, fragment or dot segment), with no byte to escape in a link.
+bool joins_as_it_is(std::string_view value) {
+  if (value[0] == '.' || value[0] == '?' || value.substr(0, 2) == "//") return false;
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if ((kSafeBytes.of[static_cast<unsigned char>(c)] & SafeBytes::kJoin) == 0 ||
+        (c == '.' && i > 0 && value[i - 1] == '/')) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string relative_link(std::string_view from, std::string_view to) {
@@ -303,15 +266,16 @@ std::string relative_link(std::string_view from, std::string_view to) {
   return out;
 }
 
-LinkRewriter::LinkRewriter(std::string page_url, std::string page_path, LinkLookup lookup,
+LinkRewriter::LinkRewriter(std::string page_url, std::string page_path, LinkLookup* lookup,
                            LinkMemo* memo)
     : page_path_(std::move(page_path)),
-      lookup_(std::move(lookup)),
-      scanner_([this](StartTag& tag) { on_tag(tag); }, may_link),
+      lookup_(lookup),
+      scanner_([](void* self, StartTag& tag) { static_cast<LinkRewriter*>(self)->on_tag(tag); },
+               this, kLinkInterests),
       memo_(memo) {
   set_base(std::move(page_url));
   if (const auto self = resolve_link(base_, "")) self_url_ = self->url;
-  self_hash_ = hashed(self_url_);
+  self_hash_ = hash64(self_url_);
 }
 
 void LinkRewriter::set_base(std::string base) {
@@ -329,87 +293,169 @@ void LinkRewriter::set_base(std::string base) {
       folder_url_.pop_back();
     }
   }
+  origin_url_.clear();
+  if (auto probe = resolve_link(base_, "/x");
+      probe && probe->url.size() >= 2 && probe->url.compare(probe->url.size() - 2, 2, "/x") == 0) {
+    origin_url_ = std::move(probe->url);
+    origin_url_.resize(origin_url_.size() - 2);
+  }
+  plain_folder_ = !folder_url_.empty() && is_url_safe(folder_url_);
+  plain_origin_ = !origin_url_.empty() && is_url_safe(origin_url_);
+  folder_key_ = loose_url_key(folder_url_);
+  origin_key_ = loose_url_key(origin_url_);
   const std::string_view page = page_path_;
   const size_t page_folder = page.find_last_of("\\/");
   const uint64_t page_hash =
-      hashed(page.substr(0, page_folder == std::string_view::npos ? 0 : page_folder));
+      hash64(page.substr(0, page_folder == std::string_view::npos ? 0 : page_folder));
   const std::string_view depends_on[] = {"", url.substr(0, origin),
                                          url.substr(0, std::max(origin, url.rfind('/') + 1))};
   for (size_t form = 0; form < 3; ++form) {
     MemoContext& c = contexts_[form];
-    c.any_page = hashed(depends_on[form], hashed(std::string_view(&"arf"[form], 1)));
+    c.any_page = hash64(depends_on[form], hash64(std::string_view(&"arf"[form], 1)));
     c.this_page = (c.any_page ^ page_hash) * 0x9E3779B97F4A7C15ull;
   }
 }
 
-std::optional<std::string> LinkRewriter::rewrite_value(std::string_view value) const {
-  std::optional<std::string> fresh;
-  const std::optional<std::string>& result = find_or_rewrite(value, fresh);
-  return &result == &fresh ? std::move(fresh) : result;
+const LinkMemo::Value* LinkMemo::find(uint64_t key) const {
+  if (slots_.empty()) return nullptr;
+  key |= 1;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = (key >> 1) & mask;; i = (i + 1) & mask) {
+    if (slots_[i].key == key) return &slots_[i];
+    if (slots_[i].key == 0) return nullptr;
+  }
 }
 
-const std::optional<std::string>& LinkRewriter::find_or_rewrite(
-    std::string_view value, std::optional<std::string>& fresh) const {
+std::optional<std::string_view> LinkMemo::keep(uint64_t key, uint64_t target,
+                                               std::optional<std::string_view> value) {
+  constexpr size_t kMaxTexts = size_t{16} << 20;
+  if (used_ >= kMaxValues || texts_.size() + (value ? value->size() : 0) > kMaxTexts) {
+    std::fill(slots_.begin(), slots_.end(), Value());
+    used_ = 0;
+    texts_.clear();
+  }
+  if (2 * (used_ + 1) > slots_.size()) {
+    std::vector<Value> old(std::max<size_t>(1024, 2 * slots_.size()));
+    old.swap(slots_);
+    used_ = 0;
+    for (const Value& v : old) {
+      if (v.key != 0) *place(v.key) = v, ++used_;
+    }
+  }
+  Value* slot = place(key | 1);
+  if (slot->key == 0) ++used_;
+  *slot = {key | 1, target, static_cast<uint32_t>(texts_.size()), kStays};
+  if (!value) return std::nullopt;
+  slot->size = static_cast<uint32_t>(value->size());
+  texts_.append(*value);
+  return std::string_view(texts_).substr(slot->begin);
+}
+
+LinkMemo::Value* LinkMemo::place(uint64_t key) {
+  const size_t mask = slots_.size() - 1;
+  size_t i = (key >> 1) & mask;
+  while (slots_[i].key != 0 && slots_[i].key != key) i = (i + 1) & mask;
+  return &slots_[i];
+}
+
+std::optional<std::string> LinkRewriter::rewrite_value(std::string_view value) {
+  const std::optional<std::string_view> result = find_or_rewrite(value);
+  return result ? std::optional<std::string>(*result) : std::nullopt;
+}
+
+const std::string* LinkRewriter::plain_start(std::string_view value) const {
+  if (value.empty()) return nullptr;
+  const bool from_root = value[0] == '/';
+  if (!(from_root ? plain_origin_ : plain_folder_) || !joins_as_it_is(value)) return nullptr;
+  const std::string& start = from_root ? origin_url_ : folder_url_;
+  if (lookup_ != nullptr &&
+      lookup_->may_hold(loose_url_key(from_root ? origin_key_ : folder_key_, value))) {
+    return nullptr;
+  }
+  if (self_url_.size() == start.size() + value.size() &&
+      self_url_.compare(start.size(), value.size(), value.data(), value.size()) == 0 &&
+      self_url_.compare(0, start.size(), start) == 0) {
+    return nullptr;
+  }
+  return &start;
+}
+
+std::optional<std::string_view> LinkRewriter::find_or_rewrite(std::string_view value) {
+  if (const std::string* start = plain_start(value)) {
+    fresh_.assign(*start).append(value);
+    return std::string_view(fresh_);
+  }
   const int form = memo_ == nullptr ? -1 : value_form(value);
   uint64_t target = 0;
   bool on_page = false;
-  if (form < 0) return fresh = rewrite(value, target, on_page);
+  if (form < 0) {
+    if (!rewrite(value, target, on_page)) return std::nullopt;
+    return std::string_view(fresh_);
+  }
   const MemoContext& context = contexts_[form];
-  const uint64_t any_page = hashed(value, context.any_page);
+  const uint64_t any_page = hash64(value, context.any_page);
   const uint64_t this_page = (any_page ^ context.this_page) * 0x9E3779B97F4A7C15ull;
   for (const uint64_t key : {any_page, this_page}) {
-    const auto found = memo_->values.find(key);
-    if (found != memo_->values.end() && found->second.target != self_hash_) {
-      return found->second.value;
-    }
+    const LinkMemo::Value* found = memo_->find(key);
+    if (found != nullptr && found->target != self_hash_) return memo_->text(*found);
   }
-  fresh = rewrite(value, target, on_page);
+  const bool changed = rewrite(value, target, on_page);
+  const std::optional<std::string_view> fresh =
+      changed ? std::optional<std::string_view>(fresh_) : std::nullopt;
   if (target == self_hash_) return fresh;
-  if (memo_->values.size() >= LinkMemo::kMaxValues) memo_->values.clear();
-  LinkMemo::Value& kept = memo_->values[on_page ? this_page : any_page];
-  kept = {target, std::move(fresh)};
-  return kept.value;
+  return memo_->keep(on_page ? this_page : any_page, target, fresh);
 }
 
-std::optional<std::string> LinkRewriter::rewrite(std::string_view value, uint64_t& target,
-                                                 bool& on_page) const {
+bool LinkRewriter::rewrite(std::string_view value, uint64_t& target, bool& on_page) {
   std::optional<ResolvedLink> link;
+  std::string_view fragment;
   if (!folder_url_.empty() && joins_plainly(value)) {
-    link.emplace();
-    link->url.reserve(folder_url_.size() + value.size());
-    link->url.append(folder_url_).append(value);
+    url_.assign(folder_url_).append(value);
   } else {
     link = resolve_link(base_, value);
+    if (!link) return false;
+    url_.swap(link->url);
+    fragment = link->fragment;
   }
-  if (!link) return std::nullopt;
-  target = hashed(link->url);
-  std::string out;
-  const bool self = link->url == self_url_;
-  if (!self || link->fragment.empty()) {
-    const std::optional<std::string> path = self      ? std::optional<std::string>(page_path_)
-                                            : lookup_ ? lookup_(link->url)
-                                                      : std::nullopt;
-    if (path) {
+  target = hash64(url_);
+  fresh_.clear();
+  const bool self = url_ == self_url_;
+  if (!self || fragment.empty()) {
+    const std::string* path = self ? &page_path_ : lookup_ ? lookup_->find(url_) : nullptr;
+    if (path != nullptr) {
       on_page = true;
-      out = relative_link(page_path_, *path);
-    } else if (std::all_of(link->url.begin(), link->url.end(), [](char c) {
-                 return (kSafeBytes.of[static_cast<unsigned char>(c)] & SafeBytes::kUrl) != 0;
-               })) {
-      out = std::move(link->url);  // nothing to escape: the usual absolute link
+      fresh_ = relative_link(page_path_, *path);
+    } else if (is_url_safe(url_)) {
+      fresh_ = url_;  // nothing to escape: the usual absolute link
     } else {
-      append_escaped(link->url, Escape::url, out);
+      append_escaped(url_, Escape::url, fresh_);
     }
   }
-  if (!link->fragment.empty()) {
-    out += '#';
-    append_escaped(std::string_view(link->fragment).substr(1), Escape::fragment, out);
+  if (!fragment.empty()) {
+    fresh_ += '#';
+    append_escaped(fragment.substr(1), Escape::fragment, fresh_);
   }
-  return out;
+  return true;
 }
 
 void LinkRewriter::on_tag(StartTag& tag) {
   if (tag.attributes.empty()) return;
-  if (equals_ignoring_case(tag.name, "base")) {
+  if (!tag.only.empty()) {
+    // Only attributes of that name are read: the first is the link.
+    TagAttribute& a = tag.attributes.front();
+    if (!a.has_value) return;
+    if (const std::string* start = plain_start(a.value)) {
+      a.replacement = *start;
+      a.replacement_tail = a.value;
+      a.replace = true;
+    } else if (const std::optional<std::string_view> value = find_or_rewrite(a.value)) {
+      a.replacement = *value;  // the memo or fresh_ keeps it until the next link
+      a.replace = true;
+    }
+    return;
+  }
+  constexpr uint64_t kBase = tag_code("base"), kMeta = tag_code("meta");
+  if (tag.code == kBase) {
     const TagAttribute* href = tag.find("href");
     const std::optional<ResolvedLink> link =
         href != nullptr && href->has_value ? resolve_link(base_, href->value) : std::nullopt;
@@ -420,21 +466,7 @@ void LinkRewriter::on_tag(StartTag& tag) {
     for (TagAttribute& a : tag.attributes) a.remove = equals_ignoring_case(a.name, "href");
     return;
   }
-  if (const LinkTag* link = link_tag(tag.name); link != nullptr && !link->attribute.empty()) {
-    TagAttribute* a = tag.find(link->attribute);
-    if (a == nullptr || !a->has_value) return;
-    std::optional<std::string> fresh;
-    const std::optional<std::string>& value = find_or_rewrite(a->value, fresh);
-    if (!value) return;
-    if (&value == &fresh) {
-      kept_ = std::move(*fresh);
-      a->replace_kept = &kept_;
-    } else {
-      a->replace_kept = &*value;  // the memo keeps it at least until the next link
-    }
-    return;
-  }
-  if (!equals_ignoring_case(tag.name, "meta")) return;
+  if (tag.code != kMeta) return;
   const TagAttribute* equiv = tag.find("http-equiv");
   TagAttribute* content = tag.find("content");
   size_t begin = 0;
@@ -443,11 +475,20 @@ void LinkRewriter::on_tag(StartTag& tag) {
       !refresh_url(content->value, begin, end)) {
     return;
   }
-  if (const auto url = rewrite_value(content->value.substr(begin, end - begin))) {
-    std::string value(content->value.substr(0, begin));
-    value += *url;
-    value.append(content->value.substr(end));
-    content->replace = std::move(value);
+  if (const auto url = find_or_rewrite(content->value.substr(begin, end - begin))) {
+    refresh_.clear();
+    for (const std::string_view piece :
+         {content->value.substr(0, begin), *url, content->value.substr(end)}) {
+      for (const char c : piece) {
+        if (c == '"') {
+          refresh_ += "&quot;";
+        } else {
+          refresh_ += c;
+        }
+      }
+    }
+    content->replacement = refresh_;
+    content->replace = true;
   }
 }
 

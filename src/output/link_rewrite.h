@@ -2,19 +2,26 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "output/html_tags.h"
 
 namespace volari {
 
-// The output path (program form: '\' separators, Shift-JIS) of an absolute URL without fragment
-// when its target is in the copy.
-using LinkLookup = std::function<std::optional<std::string>(const std::string& absolute_url)>;
+// Where links lead: what the copy holds.
+class LinkLookup {
+ public:
+  virtual ~LinkLookup() = default;
+  // False when the copy holds no URL of that loose key (mapping/url_key.h): a quick test that
+  // most links of most pages fail.
+  virtual bool may_hold(uint64_t loose_key) const = 0;
+  // The output path (program form: '\' separators, Shift-JIS) of an absolute URL without
+  // fragment when its target is in the copy, else null; it lives as long as the lookup does.
+  virtual const std::string* find(const std::string& absolute_url) = 0;
+};
 
 // The link from the page at output path `from` to the file at `to` (both program form, below
 // one output folder; '\' and '/' both separate names, as on disk): "../" for each folder of
@@ -42,18 +49,41 @@ std::string relative_link(std::string_view from, std::string_view to);
 // the base URL has the same scheme and host), unless it leads to the page itself. A link into
 // the copy depends on the page's folder as well, an absolute URL does not. By a 64-bit hash of
 // what the value depends on and the value.
-struct LinkMemo {
+class LinkMemo {
+ public:
+  // Then it starts again: 12 MB of slots and 16 MB of values at most.
+  static constexpr size_t kMaxValues = 1 << 18;
+
   struct Value {
+    uint64_t key = 0;     // 0: a free slot
     uint64_t target = 0;  // hash of the resolved URL: a value leading to the page itself is redone
-    std::optional<std::string> value;
+    uint32_t begin = 0;   // the new value in texts_
+    uint32_t size = kStays;
   };
-  static constexpr size_t kMaxValues = 1 << 18;  // then it starts again: some megabytes at most
-  std::unordered_map<uint64_t, Value> values;
+  static constexpr uint32_t kStays = UINT32_MAX;  // size of a value that stays as it is
+
+  // The value kept under `key`, or null.
+  const Value* find(uint64_t key) const;
+  // Keeps `value` under `key`; the view of it lives until the next keep.
+  std::optional<std::string_view> keep(uint64_t key, uint64_t target,
+                                       std::optional<std::string_view> value);
+  std::optional<std::string_view> text(const Value& v) const {
+    if (v.size == kStays) return std::nullopt;
+    return std::string_view(texts_.data() + v.begin, v.size);
+  }
+
+ private:
+  // Open addressing, linear probing, at most half full: one look for most links.
+  Value* place(uint64_t key);  // its slot, or the free one where it goes
+  std::vector<Value> slots_;
+  size_t used_ = 0;
+  std::string texts_;
 };
 
 class LinkRewriter {
  public:
-  LinkRewriter(std::string page_url, std::string page_path, LinkLookup lookup,
+  // A null `lookup` finds nothing.
+  LinkRewriter(std::string page_url, std::string page_path, LinkLookup* lookup,
                LinkMemo* memo = nullptr);
   LinkRewriter(const LinkRewriter&) = delete;
   LinkRewriter& operator=(const LinkRewriter&) = delete;
@@ -65,19 +95,26 @@ class LinkRewriter {
   void finish(std::string& out) { scanner_.finish(out); }
 
   // The new value for the link `value`, or nothing when it stays as it is.
-  std::optional<std::string> rewrite_value(std::string_view value) const;
+  std::optional<std::string> rewrite_value(std::string_view value);
 
  private:
   void on_tag(StartTag& tag);
-  // As rewrite_value: the memo's copy, or `fresh` when the memo keeps none.
-  const std::optional<std::string>& find_or_rewrite(std::string_view value,
-                                                    std::optional<std::string>& fresh) const;
-  std::optional<std::string> rewrite(std::string_view value, uint64_t& target, bool& on_page) const;
+  // As rewrite_value; the view lives until the next link.
+  std::optional<std::string_view> find_or_rewrite(std::string_view value);
+  // The folder or origin URL that `value` joins as it is when that is its new value: the link
+  // leads out of the copy and has nothing to escape. Most links of most pages, without the memo.
+  const std::string* plain_start(std::string_view value) const;
+  // The new value into fresh_, or false when it stays; `target` the hash of the URL it leads to,
+  // `on_page` when the new value depends on the page's folder.
+  bool rewrite(std::string_view value, uint64_t& target, bool& on_page);
   void set_base(std::string base);
 
   std::string base_;
-  // What resolve_link makes of the base URL's folder, when a plain name just joins it; or "".
-  std::string folder_url_;
+  // What resolve_link makes of the base URL's folder, when a plain name just joins it, and of its
+  // origin, when a plain path from the root just joins it; or "". With their loose keys.
+  std::string folder_url_, origin_url_;
+  uint64_t folder_key_ = 0, origin_key_ = 0;
+  bool plain_folder_ = false, plain_origin_ = false;  // with nothing to escape in a link
   // For the memo, by the form of a value: what of the base URL it depends on, and that with the
   // folder of the page.
   struct MemoContext {
@@ -87,10 +124,12 @@ class LinkRewriter {
   uint64_t self_hash_ = 0;
   std::string self_url_;
   std::string page_path_;
-  LinkLookup lookup_;
+  LinkLookup* lookup_;
   TagScanner scanner_;
   LinkMemo* memo_;
-  std::string kept_;  // the new link of the tag being written when the memo keeps none
+  std::string url_;      // the URL of the link being rewritten
+  std::string fresh_;    // its new value
+  std::string refresh_;  // the new CONTENT of a META refresh
 };
 
 }  // namespace volari

@@ -25,10 +25,11 @@ struct OutputState {
   std::vector<char> head;                         // the start of a text-mode page, as read
   std::string rewritten;                          // a line with its declarations rewritten
   std::string linked;                             // a line or chunk with its links rewritten
-  TextFile hst;                                   // the history page: a run's first line to its end
-  bool hst_failed = false;                        // it could not be opened or written this run
-  TextFile text_in;                               // the two sides of a text-mode copy, kept here so
-  TextFile text_out;                              // that a copy needs no large stack frame
+  std::string unlinked;  // lines gathered for the link rewriter: it pays by the call, not the byte
+  TextFile hst;          // the history page: a run's first line to its end
+  bool hst_failed = false;  // it could not be opened or written this run
+  TextFile text_in;         // the two sides of a text-mode copy, kept here so
+  TextFile text_out;        // that a copy needs no large stack frame
 };
 
 struct OutputContext {

@@ -81,12 +81,7 @@ EntryOutcome name_and_copy(Run& run, const CacheEntry& entry, const std::string&
     const ServerSaid server{entry.record.charset, entry.record.content_type};
     std::optional<LinkRewriter> links;
     if (s.flg_local_links != 0 && !u.flags.graphic) {
-      links.emplace(
-          entry.url, u.out_path,
-          [&run](const std::string& url) {
-            return run.link_targets.find(run.platform, run.settings, url);
-          },
-          &run.link_memo);
+      links.emplace(entry.url, u.out_path, &run.link_targets, &run.link_memo);
     }
     const CopyResult copy = copy_cache_file(out, u.flags, cache_path.c_str(), u.out_path.c_str(),
                                             server, links ? &*links : nullptr);
@@ -112,13 +107,15 @@ void finish_entry(Run& run, const CacheEntry& entry, EntryOutcome outcome, bool 
 }
 
 // One entry, whose outcome is counted; the steps end at the first that leaves it out.
-void convert_entry(Run& run, const CacheEntry& entry, int index) {
+void convert_entry(Run& run, const CacheEntry& entry, int index, uint32_t number) {
   const Settings& s = run.settings;
   Messages& m = run.messages;
   ManifestEntry note;
   const std::string named = text_of(s.fat_directory) + entry.cache_file;
+  const bool surveyed = number < run.cache_found.size() && run.cache_found[number];
   const std::optional<std::string> found =
-      cache_name_escapes(entry.cache_file)
+      surveyed ? std::optional<std::string>(named)
+      : cache_name_escapes(entry.cache_file)
           ? std::nullopt
           : run.files.find(run.platform, named, FileMode::read_no_link);
   if (!found) {
@@ -176,7 +173,7 @@ bool convert_batch(Run& run, const EntryBatch& batch) {
     if (escape_pressed(run.platform)) return false;
     const uint32_t number = run.entries_read++;
     if (number < run.superseded.size() && run.superseded[number]) continue;
-    convert_entry(run, batch.entries[i], static_cast<int>(i));
+    convert_entry(run, batch.entries[i], static_cast<int>(i), number);
   }
   return true;
 }

@@ -19,19 +19,24 @@ struct Candidate {
   std::optional<UnixTime> time;  // of its cache file; none when it is missing
 };
 
+std::optional<std::string> find_cache_file(Run& run, const Candidate& c, FileMode mode) {
+  if (cache_name_escapes(c.cache_file.c_str())) return std::nullopt;
+  return run.files.find(run.platform, text_of(run.settings.fat_directory) + c.cache_file, mode);
+}
+
 void look_up_time(Run& run, Candidate& c) {
   if (c.timed) return;
   c.timed = true;
-  if (cache_name_escapes(c.cache_file.c_str())) return;
-  const auto path =
-      run.files.find(run.platform, text_of(run.settings.fat_directory) + c.cache_file);
-  if (path) c.time = file_write_time(run.platform, path->c_str());
+  UnixTime time = 0;
+  const auto path = find_cache_file(run, c, FileMode::read);
+  if (path && run.platform.path_write_time(path->c_str(), &time)) c.time = time;
 }
 
 }  // namespace
 
 void survey_index(Run& run) {
   run.superseded.clear();
+  run.cache_found.clear();
   IndexReader reader;
   auto page = std::make_unique<PageBuffer>();
   auto batch = std::make_unique<EntryBatch>();
@@ -58,14 +63,25 @@ void survey_index(Run& run) {
   }
   close_index(reader, run.platform);
   if (run.settings.flg_local_links == 0) return;
+  run.cache_found.assign(run.superseded.size(), false);
   // Every URL that maps to a path; the entries this run converts, as convert_entry will decide.
   for (auto& [url, held] : best) {
     const MappedUrl u = map_url(run.settings, url);
     if (u.outcome != MapOutcome::mapped) continue;
-    look_up_time(run, held);
-    const bool converted = held.time && (run.settings.flg_last_from == 0 ||
-                                         !older_than(packed_local(run.platform, *held.time),
-                                                     run.settings.flg_last_time));
+    bool converted = false;
+    if (run.settings.flg_last_from == 0 && !held.timed) {
+      // Only whether it is there, as convert_entry checks it; it need not look again.
+      const auto path = find_cache_file(run, held, FileMode::read_no_link);
+      converted = path.has_value();
+      if (converted && *path == text_of(run.settings.fat_directory) + held.cache_file) {
+        run.cache_found[held.number] = true;
+      }
+    } else {
+      look_up_time(run, held);
+      converted = held.time &&
+                  (run.settings.flg_last_from == 0 ||
+                   !older_than(packed_local(run.platform, *held.time), run.settings.flg_last_time));
+    }
     run.link_targets.add(url, u.out_path, converted);
   }
 }

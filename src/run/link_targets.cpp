@@ -1,94 +1,56 @@
 #include "run/link_targets.h"
 
-#include <algorithm>
-
 #include "mapping/map_url.h"
-#include "support/sjis.h"
+#include "mapping/url_key.h"
+#include "support/hash64.h"
 
 namespace volari {
 
 namespace {
 
-constexpr uint64_t kFnvBasis = 14695981039346656037ull, kFnvPrime = 1099511628211ull;
-
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = ascii_lower(c);
-  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+// Three bits of one word for a key, and the word.
+uint64_t filter_bits(uint64_t key) {
+  return uint64_t{1} << (key & 63) | uint64_t{1} << (key >> 6 & 63) |
+         uint64_t{1} << (key >> 12 & 63);
+}
+size_t filter_word(uint64_t key, int shift) {
+  return shift >= 64 ? 0 : static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift);
 }
 
 }  // namespace
 
-uint64_t LinkTargets::loose_key(std::string_view url) {
-  // Plain loops over the bytes: this runs for every link a page has that the memo does not know.
-  uint64_t hash = kFnvBasis;
-  const auto put = [&hash](unsigned char c) {
-    hash = (hash ^ (c >= 'A' && c <= 'Z' ? c + 32u : c)) * kFnvPrime;
-  };
-  const size_t n = url.size();
-  size_t at = 0;
-  for (size_t i = 0; i + 1 < n; ++i) {
-    if (url[i] == '/' && url[i + 1] == '/') {
-      at = i + 2;
-      break;
-    }
-  }
-  size_t host_end = at;
-  size_t host_begin = at;  // after the last '@'
-  size_t port = std::string_view::npos;
-  for (; host_end < n; ++host_end) {
-    const char c = url[host_end];
-    if (c == '/' || c == '?' || c == '#') break;
-    if (c == '@') {
-      host_begin = host_end + 1;
-      port = std::string_view::npos;
-    } else if (c == ':' && port == std::string_view::npos) {
-      port = host_end;
-    }
-  }
-  std::string_view host = url.substr(host_begin, std::min(port, host_end) - host_begin);
-  if (host.size() > 4 && same_ignoring_ascii_case(host.substr(0, 4), "www.")) host.remove_prefix(4);
-  for (const char c : host) put(static_cast<unsigned char>(c));
-  put('/');
-  for (size_t i = host_end; i < n; ++i) {
-    const unsigned char c = static_cast<unsigned char>(url[i]);
-    if (c == '?' || c == '#') break;
-    const int high = c == '%' && i + 2 < n ? hex_digit(url[i + 1]) : -1;
-    const int low = high >= 0 ? hex_digit(url[i + 2]) : -1;
-    if (low >= 0) {
-      put(static_cast<unsigned char>(high * 16 + low));
-      i += 2;
-    } else {
-      put(c);
-    }
-  }
-  return hash;
-}
-
 void LinkTargets::add(std::string_view url, const std::string& out_path, bool converted) {
-  urls_.insert(loose_key(url));
-  if (converted) paths_.insert(key(out_path));
+  urls_.insert(loose_url_key(url));
+  if (converted) paths_.insert(hash64(out_path));
 }
 
-uint64_t LinkTargets::key(const std::string& text) {
-  uint64_t hash = kFnvBasis;
-  for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
-  return hash;
+bool LinkTargets::may_hold(uint64_t loose_key) const {
+  if (filter_keys_ != urls_.size() || filter_.empty()) {
+    filter_keys_ = urls_.size();
+    size_t words = 1;
+    filter_shift_ = 64;
+    while (words * 4 < filter_keys_) words *= 2, --filter_shift_;
+    filter_.assign(words, 0);
+    urls_.for_each(
+        [this](uint64_t key) { filter_[filter_word(key, filter_shift_)] |= filter_bits(key); });
+  }
+  loose_key += loose_key == 0;  // as the set holds it
+  const uint64_t bits = filter_bits(loose_key);
+  return (filter_[filter_word(loose_key, filter_shift_)] & bits) == bits &&
+         urls_.contains(loose_key);
 }
 
-std::optional<std::string> LinkTargets::find(Platform& platform, const Settings& settings,
-                                             const std::string& absolute_url) {
-  if (urls_.count(loose_key(absolute_url)) == 0) return std::nullopt;
-  auto [it, fresh] = looked_up_.try_emplace(key(absolute_url));
+const std::string* LinkTargets::find(const std::string& absolute_url) {
+  if (!urls_.contains(loose_url_key(absolute_url))) return nullptr;
+  auto [it, fresh] = looked_up_.try_emplace(hash64(absolute_url));
   if (fresh) {
-    MappedUrl u = map_url(settings, absolute_url);
+    MappedUrl u = map_url(settings_, absolute_url);
     if (u.outcome == MapOutcome::mapped &&
-        (paths_.count(key(u.out_path)) != 0 || platform.attributes(u.out_path.c_str()) != -1)) {
+        (paths_.contains(hash64(u.out_path)) || platform_.attributes(u.out_path.c_str()) != -1)) {
       it->second = std::move(u.out_path);
     }
   }
-  if (it->second.empty()) return std::nullopt;
-  return it->second;
+  return it->second.empty() ? nullptr : &it->second;
 }
 
 }  // namespace volari

@@ -15,7 +15,7 @@
 
 namespace volari {
 
-Run::Run(Platform& p) : platform(p), messages(p), output(p) {}
+Run::Run(Platform& p) : platform(p), messages(p), output(p), link_targets(p, settings) {}
 
 std::string Run::index_path() {
   return files.find(platform, settings.fat_filename).value_or(settings.fat_filename);

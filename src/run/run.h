@@ -45,6 +45,9 @@ class Run final : public HistoryKeySink {
   // Entries of the index by their number in the order read: true for a record of a URL that
   // another record of the same URL is converted for.
   std::vector<bool> superseded;
+  // LOCAL_LINKS: true for an entry whose cache file the survey found at the path the index names,
+  // which the conversion then takes as found.
+  std::vector<bool> cache_found;
   uint32_t entries_read = 0;
   LinkTargets link_targets;  // filled by the survey when LOCAL_LINKS is on
   LinkMemo link_memo;

@@ -1,6 +1,7 @@
 // Link values resolved against a base URL.
 #include <gtest/gtest.h>
 
+#include "mapping/url_key.h"
 #include "mapping/url_resolve.h"
 
 namespace volari {
@@ -60,6 +61,28 @@ TEST(UrlResolve, ResolvesAgainstTheBase) {
     if (!link) continue;
     EXPECT_EQ(link->url, row.url);
     EXPECT_EQ(link->fragment, row.fragment);
+  }
+}
+
+// Spellings of one page share a loose key, whether it is taken whole or from a beginning.
+TEST(UrlKey, SpellingsOfOnePageShareALooseKey) {
+  const std::pair<const char*, const char*> same[] = {
+      {"http://www.Aa.bb/~u/X.htm", "HTTP://user@aa.BB:8080/%7eU/x%2EHTM?q=1#f"},
+      {"http://aa.bb", "http://aa.bb?q"},
+      {"file:/c/x", "file:/c/x#y"},
+      {"http://aa.bb/%4", "http://AA.bb/%4"},
+  };
+  for (const auto& [a, b] : same) EXPECT_EQ(loose_url_key(a), loose_url_key(b)) << a;
+  const std::pair<const char*, const char*> other[] = {{"http://aa.bb/x", "http://aa.bb/y"},
+                                                       {"http://www./x", "http:///x"},
+                                                       {"http://aa.bb/x", "http://aa.bbx"},
+                                                       {"http://aa.bb/a%2fb", "http://aa.bb/a%2"}};
+  for (const auto& [a, b] : other) EXPECT_NE(loose_url_key(a), loose_url_key(b)) << a;
+  for (const std::string start : {"http://www.aa.bb", "http://aa.bb/d/", "file:"}) {
+    for (const std::string rest : {"", "/x%7E.htm?a/b", "/D/x.htm#%41", "/%4"}) {
+      EXPECT_EQ(loose_url_key(loose_url_key(start), rest), loose_url_key(start + rest))
+          << start << rest;
+    }
   }
 }
 

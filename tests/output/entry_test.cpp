@@ -40,6 +40,7 @@ TEST_F(OutputTest, ContentTitleLinksAndTimesByMode) {
   const std::string a(32510, 'a'), long_line = a + "\xa4\xa2" + a, long_sjis = a + "\x82\xa0" + a;
   const std::string mixed = "<title>\xa4\xa2</title>\nline\x1a\0tail\n"s;
   const std::string titles = "<Title>x<title>a\r\n</Title>b</title>c";
+  const std::string filler(40000, 'x'), to_b = "<a href=\"http://h/b.htm\">";
   const struct {
     int shiftjis;
     std::string in, out;
@@ -60,6 +61,9 @@ TEST_F(OutputTest, ContentTitleLinksAndTimesByMode) {
        "<meta http-equiv=\"Content-Type\"\r\n content=\"text/html; "
        "charset=Shift_JIS\">\r\n\x82\xa0"},
       {1, "<meta charset=iso-8859-1>\xfc\n", "<meta charset=iso-8859-1>\xfc\r\n"},
+      // Links of a page longer than the pieces the rewriter takes, each written once.
+      {1, "<a href=b.htm>" + filler + "\n<a href=b.htm>\n", to_b + filler + "\r\n" + to_b + "\r\n",
+       "", true},
       // A tag the page leaves open is written all the same, in either mode.
       {1, "<a href=b.htm>\n<a", "<a href=\"http://h/b.htm\">\r\n<a", "", true},
       {0, "<a href=b.htm>\n<a", "<a href=\"http://h/b.htm\">\n<a", "", true},

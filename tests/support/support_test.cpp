@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "support/disk.h"
+#include "support/find_byte.h"
+#include "support/key_set.h"
 #include "support/sjis.h"
 #include "support/temp_tree.h"
 #include "support/text_file.h"
@@ -132,6 +134,35 @@ TEST(Strings, UpperCaseDirectoryPartAndPackedTimes) {
   const PackedFields f = unpack_date_time(0xFFFFFFFFu);
   EXPECT_EQ(f.year_field + f.month + f.day + f.hour + f.minute + f.seconds,
             127u + 15 + 31 + 31 + 63 + 62);
+}
+
+// find_byte and find_any_byte agree with string_view::find at every place and length (the
+// sixteen- and eight-byte steps and their tails), and read nothing past the view (ASan).
+TEST(Strings, FindByteSeesEveryPlace) {
+  for (size_t n = 0; n <= 40; ++n) {
+    const std::string text(n, 'a');
+    EXPECT_EQ(find_byte(std::string_view(text.data(), n), 0, '<'), std::string_view::npos);
+    for (size_t at = 0; at < n; ++at) {
+      std::string marked = text;
+      marked[at] = at % 3 == 0 ? '>' : at % 3 == 1 ? '"' : '\'';
+      const std::string_view view(marked.data(), n);
+      EXPECT_EQ(find_any_byte(view, at / 2, '>', '"', '\''), at) << n;
+      marked[at] = '<';
+      EXPECT_EQ(find_byte(view, at / 2, '<'), at) << n;
+      EXPECT_EQ(find_byte(view, at + 1, '<'), std::string_view::npos) << n;
+    }
+  }
+}
+
+TEST(Strings, KeySetHoldsWhatWasPut) {
+  KeySet set;
+  for (uint64_t k = 0; k < 5000; ++k) set.insert(k * 0x100000000ull);  // 0 among them
+  set.insert(0);
+  EXPECT_EQ(set.size(), 5000u);
+  for (uint64_t k = 0; k < 5000; ++k) {
+    EXPECT_TRUE(set.contains(k * 0x100000000ull));
+    EXPECT_FALSE(set.contains(k * 0x100000000ull + 7));
+  }
 }
 
 }  // namespace
