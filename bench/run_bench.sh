@@ -8,7 +8,8 @@
 # Environment: BUILD (build directory, default build-bench; relative to the repository),
 # BENCH_DIR (scratch directory, default $BUILD/bench-run), RUNS (timed runs of each, default 5),
 # INDEX_BENCH (0 skips the index-scan benchmark), LOCAL_LINKS and MANIFEST (the settings keys,
-# default 0).
+# default 0), PAGES (links, the default: pages with a link every 100 bytes or so; text: pages
+# of mostly text, with a link every 300 bytes or so).
 set -euo pipefail
 
 N=${1:-20000}
@@ -37,13 +38,20 @@ BUILD_TYPE=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$BUILD/CMakeCache.txt")
 # lines, converted by text mode), one entry in 500 a file of 1-5 MB; 12 hosts with 8 directories
 # each, 0 to 3 levels deep; some URLs end in '/'. Deterministic: the same N gives the same cache.
 GEN_VERSION=2
-SRC=$WORK/src-$N
-CACHE=$WORK/cache-$N
+PAGES=${PAGES:-links}
+case $PAGES in
+  links) TEXT_LINES=0.25 A_LINES=0.40 TD_LINES=0.70 SUFFIX= ;;
+  text) TEXT_LINES=0.70 A_LINES=0.75 TD_LINES=0.85 SUFFIX=-text ;;
+  *) echo "PAGES is links or text" >&2; exit 2 ;;
+esac
+SRC=$WORK/src-$N$SUFFIX
+CACHE=$WORK/cache-$N$SUFFIX
 if [ "$(cat "$SRC/done" 2>/dev/null)" != "$GEN_VERSION" ]; then
   echo "writing a cache of $N entries in $CACHE ..."
   rm -rf "$SRC" "$CACHE"
   mkdir -p "$SRC/pages" "$CACHE"
-  LC_ALL=C awk -v n="$N" -v src="$SRC" '
+  LC_ALL=C awk -v n="$N" -v src="$SRC" -v text_lines="$TEXT_LINES" -v a_lines="$A_LINES" \
+    -v td_lines="$TD_LINES" '
     function rnd() { seed = (seed * 16807) % 2147483647; return seed / 2147483647 }
     function between(lo, hi) { return lo + int(rnd() * (hi - lo + 1)) }
     BEGIN {
@@ -55,7 +63,7 @@ if [ "$(cat "$SRC/done" 2>/dev/null)" != "$GEN_VERSION" ]; then
       ja[3] = "\267\307\274\250\310\304\244\313\275\361\244\255\271\376\244\340\301\260\244\313\303\355\260\325\273\366\271\340\244\362\244\252\306\311\244\337\244\257\244\300\244\265\244\244\241\243"
       ja[4] = "\216\266\216\300\216\266\216\305 \216\303\216\336\216\275"
       ja[5] = "\277\267\303\345\276\360\312\363"
-      # Page templates: 2-40 KB of HTML, about 40 % of the lines Japanese.
+      # Page templates: 2-40 KB of HTML, about 40 % of the lines Japanese (PAGES=text: 75 %).
       pages = 120
       for (p = 0; p < pages; p++) {
         f = sprintf("%s/pages/p%03d.html", src, p)
@@ -64,9 +72,9 @@ if [ "$(cat "$SRC/done" 2>/dev/null)" != "$GEN_VERSION" ]; then
         size = 64
         for (line = 0; size < target; line++) {
           r = rnd()
-          if (r < 0.25) s = sprintf("<p>%s</p>", ja[line % 4])
-          else if (r < 0.40) s = sprintf("<a href=\"page%d.html\">%s</a> %s<br>", line, ja[5], ja[4])
-          else if (r < 0.70) s = sprintf("<td><a href=\"/dir%d/item%d.html\">item %d</a></td><td><img src=\"img%d.gif\" width=32 height=32></td>", line % 7, line, line, line)
+          if (r < text_lines) s = sprintf("<p>%s</p>", ja[line % 4])
+          else if (r < a_lines) s = sprintf("<a href=\"page%d.html\">%s</a> %s<br>", line, ja[5], ja[4])
+          else if (r < td_lines) s = sprintf("<td><a href=\"/dir%d/item%d.html\">item %d</a></td><td><img src=\"img%d.gif\" width=32 height=32></td>", line % 7, line, line, line)
           else s = "<tr><td align=left valign=top>The quick brown fox jumps over the lazy dog.</td></tr>"
           print s > f
           size += length(s) + 1
