@@ -102,18 +102,21 @@ std::vector<Scenario> make_scenarios() {
     d.write_file("cache/LONG.HTM", std::string(33000, 'a') + "\n<title>x\n");
   };
   // Local links to a page there, one whose cache file is missing, one found only in another case
-  // (as a copy on Windows was), the page itself, a path with dot segments, a host of Shift-JIS.
+  // (as a copy on Windows was), one whose cache file is a symbolic link (not copied), the page
+  // itself, a path with dot segments, a host of Shift-JIS.
   all.push_back({"local-links",
                  "http://aa.bb/d/a.html - text=<a\\shref=b.html><a\\shref=c.html><a\\shref=e.html>"
-                 "<a\\shref=a.html><a\\shref=x/../b.html><img\\ssrc=/y.gif>\\n\n"
+                 "<a\\shref=g.html><a\\shref=a.html><a\\shref=x/../b.html><img\\ssrc=/y.gif>\\n\n"
                  "http://aa.bb/d/b.html - text=b\nhttp://aa.bb/d/c.html - nofile\n"
-                 "http://aa.bb/d/e.html m0case.htm text=e\n"
+                 "http://aa.bb/d/e.html m0case.htm text=e\nhttp://aa.bb/d/g.html m0link.htm\n"
                  "http://\x83\x41.bb/f.html - text=<img\\ssrc=/y.gif><img\\ssrc=z.gif>\\n\n",
                  "",
                  ini("", "LOCAL_LINKS=1\n"),
                  {{}}});
   all.back().prepare = [](const TempDir& d) {
     fs::rename(d.file("cache/m0case.htm"), d.file("cache/M0CASE.HTM"));
+    fs::remove(d.file("cache/m0link.htm"));
+    fs::create_symlink("M0CASE.HTM", d.file("cache/m0link.htm"));
   };
   all.push_back({"mixed-defaults-in-cache-dir", mixed(), "", "", {{"-!1"}, {"-?"}}, "cache"});
   all.push_back({"big-endian-8k", mixed(), "--bsize 8192 -i --records 3", ini(), {{"-i", "-!3"}}});
