@@ -171,8 +171,7 @@ size_t TagScanner::scan(std::string_view d, std::string& out) {
   size_t done = 0;  // d[done, i) is unchanged and not yet written
   const auto flush = [&](size_t to) {
     out.append(d.data() + done, to - done);
-    done = to;
-    return to;
+    return done = to;
   };
   while (i < d.size()) {
     if (state_ == State::text) {
@@ -190,11 +189,7 @@ size_t TagScanner::scan(std::string_view d, std::string& out) {
         const bool seen = interest != nullptr;
         size_t len = 0;
         if (seen) {
-          tag_.attributes.clear();
-          tag_.remove = false;
-          tag_.name = name;
-          tag_.code = code;
-          tag_.only = interest->attribute;
+          tag_.start(name, code, interest->attribute);
           len = parse_attributes(rest, name_end, &tag_, interest->attribute);
         } else {
           len = tag_length(rest, name_end);

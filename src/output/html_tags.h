@@ -55,6 +55,14 @@ struct StartTag {
   std::string_view only;
   std::vector<TagAttribute> attributes;
   bool remove = false;  // edit: the whole tag is left out of the copy
+  // Made ready for a tag of that name, code and attribute of interest.
+  void start(std::string_view tag_name, uint64_t name_code, std::string_view attribute) {
+    name = tag_name;
+    code = name_code;
+    only = attribute;
+    attributes.clear();
+    remove = false;
+  }
   // The first attribute of that name (any case), or null.
   TagAttribute* find(std::string_view attribute_name);
 };
