@@ -15,7 +15,7 @@ bool is_blank(char c) {
 
 // Bytes that end names and values in a tag, one bit a kind: a lookup is cheaper than four
 // comparisons, and tags make up much of a page.
-enum : unsigned char { kBlank = 1, kSlash = 2, kClose = 4, kEquals = 8, kQuote = 16 };
+enum : unsigned char { kBlank = 1, kSlash = 2, kClose = 4, kEquals = 8 };
 struct ByteKinds {
   unsigned char of[256] = {};
   constexpr ByteKinds() {
@@ -23,7 +23,6 @@ struct ByteKinds {
     set("/", kSlash);
     set(">", kClose);
     set("=", kEquals);
-    set("\"'", kQuote);
   }
   constexpr void set(std::string_view bytes, unsigned char kind) {
     for (const char c : bytes) of[static_cast<unsigned char>(c)] = kind;

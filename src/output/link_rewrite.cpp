@@ -79,17 +79,18 @@ constexpr bool is_url_safe(unsigned char c) {
   return c > ' ' && c < 0x7F && c != '"' && c != '<' && c != '>' && c != '&' && c != '\\';
 }
 
-// Both of the above for every byte, looked up in the loops over every byte of a link.
-// kJoin: also no ':' or '#', which would make a value more than a path.
+// Both of the above for every byte, looked up in the loops over every byte of a link; kStop:
+// a byte that keeps a value from joining the base URL as it is (a scheme's ':', an entity, a
+// fragment, a byte the browser drops).
 struct SafeBytes {
-  enum : unsigned char { kName = 1, kUrl = 2, kJoin = 4 };
+  enum : unsigned char { kName = 1, kUrl = 2, kStop = 4 };
   unsigned char of[256] = {};
   constexpr SafeBytes() {
     for (int c = 0; c < 256; ++c) {
       const auto b = static_cast<unsigned char>(c);
-      of[c] =
-          static_cast<unsigned char>((is_name_safe(b) ? kName : 0) | (is_url_safe(b) ? kUrl : 0) |
-                                     (is_url_safe(b) && b != ':' && b != '#' ? kJoin : 0));
+      const bool stop = b == ':' || b == '&' || b == '#' || b == '\t' || b == '\n' || b == '\r';
+      of[c] = static_cast<unsigned char>((is_name_safe(b) ? kName : 0) |
+                                         (is_url_safe(b) ? kUrl : 0) | (stop ? kStop : 0));
     }
   }
 };
@@ -217,35 +218,22 @@ int value_form(std::string_view value) {
   return 2;
 }
 
-// True when `value` resolves to the folder of the base URL followed by the value as it is:
-// nothing the browser would drop or decode, no scheme, host, fragment, folder of its own above
-// or dot segment.
-bool joins_plainly(std::string_view value) {
+// True when `value` resolves to the base URL's folder followed by the value as it is, or to its
+// origin followed by it when it begins with a single '/': nothing the browser would drop or
+// decode, no scheme, host, fragment or dot segment. `escapes` then tells whether a byte of it is
+// to be escaped in a link.
+bool joins_as_it_is(std::string_view value, bool& escapes) {
   if (value.empty() || is_blank(value[0]) || is_blank(value.back())) return false;
-  if (value[0] == '.' || value[0] == '/' || value[0] == '?') return false;
-  for (size_t i = 0; i < value.size(); ++i) {
-    const char c = value[i];
-    if (c == ':' || c == '&' || c == '#' || c == '\t' || c == '\n' || c == '\r' ||
-        (c == '.' && value[i - 1] == '/')) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// True when `value` (not empty) resolves to the base URL's folder followed by the value as it is,
-// or to its origin followed by it when it begins with a single '/' (nothing the browser would
-// drop or decode, no scheme, host, fragment or dot segment), with no byte to escape in a link.
-bool joins_as_it_is(std::string_view value) {
   if (value[0] == '.' || value[0] == '?' || value.substr(0, 2) == "//") return false;
+  unsigned char every = 0xFF, some = 0;  // the kinds of every byte, of some byte
   for (size_t i = 0; i < value.size(); ++i) {
-    const char c = value[i];
-    if ((kSafeBytes.of[static_cast<unsigned char>(c)] & SafeBytes::kJoin) == 0 ||
-        (c == '.' && i > 0 && value[i - 1] == '/')) {
-      return false;
-    }
+    const unsigned char kind = kSafeBytes.of[static_cast<unsigned char>(value[i])];
+    every &= kind;
+    some |= kind;
+    if (value[i] == '.' && value[i - 1] == '/') return false;
   }
-  return true;
+  escapes = (every & SafeBytes::kUrl) == 0;
+  return (some & SafeBytes::kStop) == 0;
 }
 
 }  // namespace
@@ -280,9 +268,7 @@ LinkRewriter::LinkRewriter(std::string page_url, std::string page_path, LinkLook
 
 void LinkRewriter::set_base(std::string base) {
   base_ = std::move(base);
-  size_t cut = 0;
-  while (cut < base_.size() && base_[cut] != '?' && base_[cut] != '#') ++cut;
-  const std::string_view url = std::string_view(base_).substr(0, cut);
+  const std::string_view url = std::string_view(base_).substr(0, base_.find_first_of("?#"));
   const size_t origin = origin_end(url);
   folder_url_.clear();
   const std::string_view path = url.substr(origin);
@@ -359,32 +345,42 @@ LinkMemo::Value* LinkMemo::place(uint64_t key) {
 }
 
 std::optional<std::string> LinkRewriter::rewrite_value(std::string_view value) {
-  const std::optional<std::string_view> result = find_or_rewrite(value);
+  const std::optional<std::string_view> result = new_value(value);
   return result ? std::optional<std::string>(*result) : std::nullopt;
 }
 
-const std::string* LinkRewriter::plain_start(std::string_view value) const {
-  if (value.empty()) return nullptr;
-  const bool from_root = value[0] == '/';
-  if (!(from_root ? plain_origin_ : plain_folder_) || !joins_as_it_is(value)) return nullptr;
-  const std::string& start = from_root ? origin_url_ : folder_url_;
-  if (lookup_ != nullptr &&
-      lookup_->may_hold(loose_url_key(from_root ? origin_key_ : folder_key_, value))) {
-    return nullptr;
-  }
-  if (self_url_.size() == start.size() + value.size() &&
-      self_url_.compare(start.size(), value.size(), value.data(), value.size()) == 0 &&
-      self_url_.compare(0, start.size(), start) == 0) {
-    return nullptr;
-  }
-  return &start;
+const std::string* LinkRewriter::join_start(std::string_view value, bool& escapes) const {
+  if (!joins_as_it_is(value, escapes)) return nullptr;
+  const std::string& start = value[0] == '/' ? origin_url_ : folder_url_;
+  return start.empty() ? nullptr : &start;
 }
 
-std::optional<std::string_view> LinkRewriter::find_or_rewrite(std::string_view value) {
+const std::string* LinkRewriter::plain_start(std::string_view value) const {
+  bool escapes = false;
+  const std::string* start = join_start(value, escapes);
+  const bool origin = start == &origin_url_;
+  if (start == nullptr || escapes || !(origin ? plain_origin_ : plain_folder_)) return nullptr;
+  if (lookup_ != nullptr &&
+      lookup_->may_hold(loose_url_key(origin ? origin_key_ : folder_key_, value))) {
+    return nullptr;
+  }
+  if (self_url_.size() == start->size() + value.size() &&
+      self_url_.compare(start->size(), value.size(), value.data(), value.size()) == 0 &&
+      self_url_.compare(0, start->size(), *start) == 0) {
+    return nullptr;
+  }
+  return start;
+}
+
+std::optional<std::string_view> LinkRewriter::new_value(std::string_view value) {
   if (const std::string* start = plain_start(value)) {
     fresh_.assign(*start).append(value);
     return std::string_view(fresh_);
   }
+  return find_or_rewrite(value);
+}
+
+std::optional<std::string_view> LinkRewriter::find_or_rewrite(std::string_view value) {
   const int form = memo_ == nullptr ? -1 : value_form(value);
   uint64_t target = 0;
   bool on_page = false;
@@ -409,8 +405,9 @@ std::optional<std::string_view> LinkRewriter::find_or_rewrite(std::string_view v
 bool LinkRewriter::rewrite(std::string_view value, uint64_t& target, bool& on_page) {
   std::optional<ResolvedLink> link;
   std::string_view fragment;
-  if (!folder_url_.empty() && joins_plainly(value)) {
-    url_.assign(folder_url_).append(value);
+  bool escapes = false;
+  if (const std::string* start = join_start(value, escapes)) {
+    url_.assign(*start).append(value);
   } else {
     link = resolve_link(base_, value);
     if (!link) return false;
@@ -475,7 +472,7 @@ void LinkRewriter::on_tag(StartTag& tag) {
       !refresh_url(content->value, begin, end)) {
     return;
   }
-  if (const auto url = find_or_rewrite(content->value.substr(begin, end - begin))) {
+  if (const auto url = new_value(content->value.substr(begin, end - begin))) {
     refresh_.clear();
     for (const std::string_view piece :
          {content->value.substr(0, begin), *url, content->value.substr(end)}) {

@@ -100,9 +100,14 @@ class LinkRewriter {
  private:
   void on_tag(StartTag& tag);
   // As rewrite_value; the view lives until the next link.
+  std::optional<std::string_view> new_value(std::string_view value);
+  // The same for a value that plain_start does not take: through the memo when there is one.
   std::optional<std::string_view> find_or_rewrite(std::string_view value);
-  // The folder or origin URL that `value` joins as it is when that is its new value: the link
-  // leads out of the copy and has nothing to escape. Most links of most pages, without the memo.
+  // The folder or origin URL that `value` joins as it is, or null; `escapes` as joins_as_it_is
+  // tells.
+  const std::string* join_start(std::string_view value, bool& escapes) const;
+  // That URL when it and the value are the new value: the link leads out of the copy and has
+  // nothing to escape. Most links of most pages, without the memo.
   const std::string* plain_start(std::string_view value) const;
   // The new value into fresh_, or false when it stays; `target` the hash of the URL it leads to,
   // `on_page` when the new value depends on the page's folder.

@@ -178,9 +178,10 @@ TEST(LinkRewrite, RewritesThePage) {
     const char* out;  // null: as it was
   } rows[] = {
       // Plain names and paths, out of the copy and in it.
-      {"<a href=x.htm><img src=/d/y.gif><a href=b.htm><a href=p.htm><a href=//c/x/>",
+      {"<a href=x.htm><img src=/d/y.gif><a href=b.htm><a href=p.htm><a href=//c/x/><a "
+       "href=\x82\xa0>",
        "<a href=\"http://h/d/x.htm\"><img src=\"http://h/d/y.gif\"><a href=\"B.HTM\"><a "
-       "href=\"P.HTM\"><a href=\"../../C/X/INDEX.HTM\">"},
+       "href=\"P.HTM\"><a href=\"../../C/X/INDEX.HTM\"><a href=\"http://h/d/%82%A0\">"},
       // Quotes, blanks around '=', other attributes kept.
       {"<img alt='a>b' src = '/i.gif' ismap>", "<img alt='a>b' src = \"../I.GIF\" ismap>"},
       // Not in the copy: the absolute URL, escaped for HTML and URL.
